@@ -1,0 +1,48 @@
+// The program: its state, start-up, the dispatch of the five command controls, the error
+// report and the exit sequence. Platform mains build a Window, a SerialPort and a Clock,
+// hand them over, and run their event loop, calling dispatch(), onTraceTimer() and
+// onCloseBox() as events arrive.
+#pragma once
+
+#include <cstdint>
+
+#include "app/state.h"
+#include "serial/exchange.h"
+#include "ui/window.h"
+
+namespace tamlo {
+
+class Configurator {
+public:
+    Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap = nullptr);
+
+    // Creates the state at zero, builds MainWindow and probes the ports.
+    void startUp();
+    // A control event; ids other than 20 to 24 change nothing.
+    void dispatch(int controlId);
+    // TraceTimer expired.
+    void onTraceTimer();
+    // The window's close box: the exit sequence alone.
+    void onCloseBox();
+    // True once QUIT or the close box has run the exit sequence; the event loop ends.
+    bool finished() const { return finished_; }
+
+    ProcessState& state() { return state_; }
+    const ProcessState& state() const { return state_; }
+
+private:
+    void onLoad();
+    void onStore();
+    void onQuit();
+    void onPortList();
+    void onTraceCheck();
+    void reportError();
+    void exitSequence();
+
+    Window& window_;
+    Line line_;
+    ProcessState state_;
+    bool finished_ = false;
+};
+
+}  // namespace tamlo

@@ -1,0 +1,89 @@
+#include "ui/control_table.h"
+
+#include <array>
+
+namespace tamlo {
+
+namespace {
+
+using K = ControlKind;
+
+constexpr std::array<ControlSpec, 21> kFixed{{
+    {1, "ChannelField1", K::EditField, {100, 20, 100, 20}, ""},
+    {2, "ChannelField2", K::EditField, {100, 45, 100, 20}, ""},
+    {3, "ChannelField3", K::EditField, {100, 70, 100, 20}, ""},
+    {4, "ChannelField4", K::EditField, {100, 95, 100, 20}, ""},
+    {5, "ChannelField5", K::EditField, {100, 120, 100, 20}, ""},
+    {6, "ChannelField6", K::EditField, {100, 145, 100, 20}, ""},
+    {7, "ThresholdField", K::EditField, {100, 190, 50, 20}, ""},
+    {8, "RssiDisplay", K::BorderedLabel, {100, 225, 50, 20}, ""},
+    {20, "LoadButton", K::PushButton, {240, 20, 100, 30}, "LOAD"},
+    {21, "StoreButton", K::PushButton, {240, 55, 100, 30}, "STORE"},
+    {22, "QuitButton", K::PushButton, {240, 90, 100, 30}, "QUIT"},
+    {23, "PortList", K::DropDownList, {240, 125, 100, 20}, ""},
+    {24, "TraceCheck", K::CheckBox, {160, 225, 50, 20}, "Trace"},
+    {30, "ChannelLabel1", K::Label, {10, 23, 70, 20}, "Channel 1"},
+    {31, "ChannelLabel2", K::Label, {10, 48, 70, 20}, "Channel 2"},
+    {32, "ChannelLabel3", K::Label, {10, 73, 70, 20}, "Channel 3"},
+    {33, "ChannelLabel4", K::Label, {10, 98, 70, 20}, "Channel 4"},
+    {34, "ChannelLabel5", K::Label, {10, 123, 70, 20}, "Channel 5"},
+    {35, "ChannelLabel6", K::Label, {10, 148, 70, 20}, "Channel 6"},
+    {36, "ThresholdLabel", K::Label, {10, 193, 70, 20}, "Threshold"},
+    {37, "RssiLabel", K::Label, {10, 230, 30, 20}, "RSSI"},
+}};
+
+// Generation 2 keeps the audio level beside the threshold and has no LNA switch;
+// generation 3 moves it up to make room for " LNA supply".
+constexpr std::array<ControlSpec, 4> kGeneration2{{
+    {9, "AudioLevelFrame", K::BorderedLabel, {240, 190, 50, 20}, ""},
+    {38, "AudioLevelLabel", K::Label, {300, 193, 70, 20}, "Audio level"},
+    {41, "AudioLevelField", K::EditField, {240, 190, 50, 20}, ""},
+    {42, "DiversityCheck", K::CheckBox, {278, 225, 70, 20}, " Diversity"},
+}};
+
+constexpr std::array<ControlSpec, 5> kGeneration3{{
+    {9, "AudioLevelFrame", K::BorderedLabel, {240, 160, 50, 20}, ""},
+    {38, "AudioLevelLabel", K::Label, {300, 163, 70, 20}, "Audio level"},
+    {41, "AudioLevelField", K::EditField, {240, 160, 50, 20}, ""},
+    {42, "LnaCheck", K::CheckBox, {240, 205, 80, 20}, " LNA supply"},
+    {43, "DiversityCheck", K::CheckBox, {240, 225, 70, 20}, " Diversity"},
+}};
+
+constexpr ControlSpec kTraceImageSpec{ids::TraceImage, "TraceImage", K::ImageControl,
+                                      kTraceImagePlace, ""};
+
+template <size_t N>
+const ControlSpec* findIn(const std::array<ControlSpec, N>& table, int id) {
+    for (const ControlSpec& spec : table) {
+        if (spec.id == id) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::span<const ControlSpec> fixedControls() { return kFixed; }
+
+const ControlSpec* generationControl(int id, int generation) {
+    if (generation == 2) {
+        return findIn(kGeneration2, id);
+    }
+    if (generation == 3) {
+        return findIn(kGeneration3, id);
+    }
+    return nullptr;
+}
+
+const ControlSpec* findControl(int id, int generation) {
+    if (id == ids::TraceImage) {
+        return &kTraceImageSpec;
+    }
+    if (const ControlSpec* spec = findIn(kFixed, id)) {
+        return spec;
+    }
+    return generationControl(id, generation);
+}
+
+}  // namespace tamlo
