@@ -1,1 +1,136 @@
-// (to be written)
+#include "app/configurator.h"
+
+#include "app/error_table.h"
+#include "protocol/conversations.h"
+#include "serial/discovery.h"
+#include "trace/poll.h"
+
+namespace tamlo {
+
+Configurator::Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap)
+    : window_(window), line_{port, clock, tap} {}
+
+void Configurator::startUp() {
+    state_ = ProcessState{};
+    if (window_.openMainWindow()) {
+        if (window_.createStatusBar()) {
+            window_.setStatusText(kCopyrightLine);
+        }
+        for (const ControlSpec& spec : fixedControls()) {
+            window_.createControl(spec);
+        }
+    }
+    discoverPorts(line_.port, window_);
+    state_.trace.clearSamples();
+}
+
+void Configurator::dispatch(int controlId) {
+    if (finished_) {
+        return;
+    }
+    switch (controlId) {
+        case ids::LoadButton:
+            onLoad();
+            break;
+        case ids::StoreButton:
+            onStore();
+            break;
+        case ids::QuitButton:
+            onQuit();
+            break;
+        case ids::PortList:
+            onPortList();
+            break;
+        case ids::TraceCheck:
+            onTraceCheck();
+            break;
+        default:
+            break;  // edit fields, labels and the receiver's own check boxes carry no command
+    }
+}
+
+void Configurator::onTraceTimer() {
+    if (finished_) {
+        return;
+    }
+    pollSignal(line_, state_.settings, state_.trace, state_.traceOffset, state_.images, window_);
+}
+
+void Configurator::onCloseBox() {
+    if (!finished_) {
+        exitSequence();
+    }
+}
+
+void Configurator::onLoad() {
+    window_.setStatusText("working");
+    state_.errorCode = 0;
+    if (line_.port.isPortOpen()) {
+        identifyFirmware(line_, state_.settings, window_);
+        readSettings(line_, state_.settings, window_, state_.errorCode, state_.traceOffset);
+        pollSignal(line_, state_.settings, state_.trace, state_.traceOffset, state_.images,
+                   window_);
+    } else {
+        state_.errorCode = errors::SelectComPort;
+    }
+    reportError();
+}
+
+void Configurator::onStore() {
+    state_.errorCode = 0;
+    const bool open = line_.port.isPortOpen();
+    if (open) {
+        window_.setStatusText("working");
+        writeSettings(line_, state_.settings, window_, state_.errorCode);
+    } else {
+        state_.errorCode = errors::SelectComPort;
+    }
+    reportError();
+    window_.setStatusText("ready");
+    if (open) {
+        // The read-back shows what the receiver really stored; a code it sets stays unseen
+        // until the next command clears it.
+        readSettings(line_, state_.settings, window_, state_.errorCode, state_.traceOffset);
+        toggleTrace(state_.settings, state_.traceOffset, state_.images, window_);
+    }
+}
+
+void Configurator::onQuit() {
+    if (line_.port.isPortOpen()) {
+        line_.port.closePort();
+    }
+    window_.stopTraceTimer();
+    window_.closeWindow();
+    exitSequence();
+}
+
+void Configurator::onPortList() {
+    state_.errorCode = 0;
+    selectPort(line_.port, window_, state_.portNumber, state_.portName, state_.errorCode);
+    reportError();
+}
+
+void Configurator::onTraceCheck() {
+    state_.errorCode = 0;
+    if (line_.port.isPortOpen()) {
+        toggleTrace(state_.settings, state_.traceOffset, state_.images, window_);
+    } else {
+        state_.errorCode = errors::SelectComPort;
+    }
+    reportError();
+}
+
+void Configurator::reportError() {
+    const std::string_view message = errorMessage(state_.errorCode);
+    if (!message.empty()) {
+        window_.showMessage(kMessageCaption, message);
+    }
+}
+
+void Configurator::exitSequence() {
+    line_.port.closePort();
+    window_.stopTraceTimer();
+    finished_ = true;
+}
+
+}  // namespace tamlo

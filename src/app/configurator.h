@@ -13,7 +13,7 @@
 namespace tamlo {
 
 class Configurator {
-public:
+  public:
     Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap = nullptr);
 
     // Creates the state at zero, builds MainWindow and probes the ports.
@@ -30,7 +30,7 @@ public:
     ProcessState& state() { return state_; }
     const ProcessState& state() const { return state_; }
 
-private:
+  private:
     void onLoad();
     void onStore();
     void onQuit();

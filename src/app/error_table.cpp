@@ -1,1 +1,24 @@
-// (to be written)
+#include "app/error_table.h"
+
+namespace tamlo {
+
+std::string_view errorMessage(int32_t errorCode) {
+    switch (errorCode) {
+        case errors::CommunicationError:
+            return "Communication Error";
+        case errors::InvalidFrequency:
+            return "Invalid frequency";
+        case errors::SelectComPort:
+            return "Select COM Port";
+        case errors::InvalidThreshold:
+            return "Invalid Threshold value";
+        case errors::PortNotAvailable:
+            return "Communication Port not available";
+        case errors::InvalidAudioLevel:
+            return "Invalid Audio Level";
+        default:
+            return {};
+    }
+}
+
+}  // namespace tamlo

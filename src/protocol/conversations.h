@@ -21,9 +21,8 @@ void parseTextSettings(std::string_view text, DeviceSettings& settings);
 void parseHexSettings(std::string_view text, bool withLnaByte, DeviceSettings& settings);
 
 // The STORE conversation: the form's values, checked, one paced command each.
-// TraceTimer must already be stopped by the caller's window.
-void writeSettings(Line& line, const DeviceSettings& settings, Window& window,
-                   int32_t& errorCode);
+// Stops TraceTimer first; it is not restarted here.
+void writeSettings(Line& line, const DeviceSettings& settings, Window& window, int32_t& errorCode);
 void checkChannel(int channel, int32_t channelCode, Window& window, int32_t& errorCode);
 
 inline constexpr int32_t kHexBlockWaitMs = 650;

@@ -7,7 +7,7 @@
 namespace tamlo {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Suspends the thread for at least ms milliseconds (nothing for ms <= 0).
     virtual void pauseMs(int32_t ms) = 0;

@@ -4,7 +4,9 @@
 
 namespace tamlo {
 
-void pauseMs(Clock& clock, int32_t ms) { clock.pauseMs(ms); }
+void pauseMs(Clock& clock, int32_t ms) {
+    clock.pauseMs(ms);
+}
 
 void flushInput(SerialPort& port) {
     // Bounded like readResponse: a port that keeps reporting bytes it never delivers must

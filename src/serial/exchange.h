@@ -15,7 +15,7 @@ namespace tamlo {
 // Told of every sendCommand and sendPaced call before its first byte goes out, with the
 // characters it is about to send; the session runner prints them as the wire log.
 class WireTap {
-public:
+  public:
     virtual ~WireTap() = default;
     virtual void onSend(std::string_view characters) = 0;
 };

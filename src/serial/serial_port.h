@@ -26,7 +26,7 @@ inline constexpr int32_t kBaudRate = 1200;
 inline constexpr int32_t kQueueSize = 1024;
 
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Called only while no port is open. False when the device does not open or refuses

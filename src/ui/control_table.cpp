@@ -64,7 +64,9 @@ const ControlSpec* findIn(const std::array<ControlSpec, N>& table, int id) {
 
 }  // namespace
 
-std::span<const ControlSpec> fixedControls() { return kFixed; }
+std::span<const ControlSpec> fixedControls() {
+    return kFixed;
+}
 
 const ControlSpec* generationControl(int id, int generation) {
     if (generation == 2) {

@@ -13,7 +13,7 @@ namespace tamlo {
 class Image;
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     // Opens MainWindow: title, inner size kInnerWidth x kInnerHeight, centred, not

@@ -8,8 +8,8 @@ namespace tamlo {
 namespace {
 
 TEST(ControlTable, FixedControlsComeInCreationOrderWithUniqueIds) {
-    const int expected[] = {1, 2, 3, 4, 5, 6, 7, 8, 20, 21, 22, 23, 24,
-                            30, 31, 32, 33, 34, 35, 36, 37};
+    const int expected[] = {1,  2,  3,  4,  5,  6,  7,  8,  20, 21, 22,
+                            23, 24, 30, 31, 32, 33, 34, 35, 36, 37};
     auto fixed = fixedControls();
     ASSERT_EQ(fixed.size(), std::size(expected));
     std::set<int> seen;

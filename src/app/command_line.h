@@ -1,0 +1,33 @@
+// The desktop program's command line on Linux:
+//   tamlo-config [--simulate[=VERSION]] [DEVICE ...]
+// DEVICE names a port to list besides the discovered ones (an adapter under
+// /dev/serial/by-id, a pty of another program); --simulate runs the simulated receiver on
+// a pseudo-terminal inside this process.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tamlo {
+
+inline constexpr std::string_view kProgramName = "tamlo-config";
+inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
+
+struct CommandLine {
+    bool help = false;
+    bool version = false;
+    bool simulate = false;
+    std::string simulatedVersion{kDefaultSimulatedVersion};
+    std::vector<std::string> devices;
+    // Arguments that are not understood, each with why, in the order met.
+    std::vector<std::string> unknown;
+    std::vector<std::string> problems;
+};
+
+// args: the arguments after the program's name. "--" ends the options.
+CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+std::string usageText();
+
+}  // namespace tamlo

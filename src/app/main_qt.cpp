@@ -1,0 +1,127 @@
+// tamlo-config for Linux: the configurator in a Qt window, on a POSIX serial port and the
+// real clock; optionally with the simulated receiver on a pseudo-terminal.
+#include <QApplication>
+#include <QIcon>
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/configurator.h"
+#include "serial/posix/posix_serial_port.h"
+#include "serial/posix/real_clock.h"
+#include "ui/qt/qt_window.h"
+
+#if TAMLO_HAVE_PTY_SERVER
+#include "sim/pty_server.h"
+#endif
+
+#ifndef TAMLO_VERSION
+#define TAMLO_VERSION "2.0"
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+int usageError(const std::string& problem) {
+    std::cerr << tamlo::kProgramName << ": " << problem << "; try '" << tamlo::kProgramName
+              << " --help'\n";
+    return kUsageError;
+}
+
+std::vector<std::string> argumentsOf(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help, --version and a misspelt long option are answered before Qt looks for a
+    // display; Qt's own options (-platform, -style ...) are left for QApplication.
+    const tamlo::CommandLine early = tamlo::parseCommandLine(argumentsOf(argc, argv));
+    if (early.help) {
+        std::cout << tamlo::usageText();
+        return 0;
+    }
+    if (early.version) {
+        std::cout << tamlo::kProgramName << " " << TAMLO_VERSION << "\n";
+        return 0;
+    }
+    for (size_t i = 0; i < early.unknown.size(); ++i) {
+        if (early.unknown[i].starts_with("--")) {
+            return usageError(early.problems[i]);
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(tamlo::kProgramName));
+    QApplication::setApplicationVersion(QStringLiteral(TAMLO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tamlo-config"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamlo/tamlo-config.png")));
+
+    const tamlo::CommandLine commandLine = tamlo::parseCommandLine(argumentsOf(argc, argv));
+    if (!commandLine.problems.empty()) {
+        return usageError(commandLine.problems.front());
+    }
+
+    tamlo::PosixPortOptions portOptions;
+    portOptions.namedDevices = commandLine.devices;
+#if TAMLO_HAVE_PTY_SERVER
+    std::unique_ptr<tamlo::sim::PtyServer> simulator;
+    if (commandLine.simulate) {
+        tamlo::sim::ReceiverSettings receiver;
+        receiver.version = commandLine.simulatedVersion;
+        simulator = std::make_unique<tamlo::sim::PtyServer>(receiver);
+        if (!simulator->start()) {
+            std::cerr << tamlo::kProgramName << ": the simulated receiver could not start\n";
+            return 1;
+        }
+        portOptions.leadingDevices.push_back(simulator->devicePath());
+    }
+#else
+    if (commandLine.simulate) {
+        std::cerr << tamlo::kProgramName << ": this build has no simulated receiver\n";
+        return 1;
+    }
+#endif
+
+    tamlo::PosixSerialPort port(std::cerr, portOptions);
+    tamlo::RealClock clock;
+    tamlo::QtWindow window;
+    tamlo::Configurator configurator(window, port, clock);
+    window.setHandlers({
+        .controlEvent =
+            [&](int id) {
+                configurator.dispatch(id);
+                if (configurator.finished()) {
+                    window.closeWindow();
+                    QApplication::quit();
+                }
+            },
+        .traceTimer = [&] { configurator.onTraceTimer(); },
+        .closeBox = [&] { configurator.onCloseBox(); },
+    });
+
+    configurator.startUp();
+    if (window.mainWidget() == nullptr) {
+        std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
+        return 1;
+    }
+    if (!configurator.finished()) {
+        QApplication::exec();
+    }
+    port.closePort();
+#if TAMLO_HAVE_PTY_SERVER
+    if (simulator) {
+        simulator->stop();
+    }
+#endif
+    return 0;
+}

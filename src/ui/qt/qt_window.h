@@ -1,0 +1,101 @@
+// MainWindow as Qt widgets. Each control of the table becomes the matching widget at its
+// pixel place; the window is a plain top-level QWidget of fixed inner size, so the
+// geometry is the table's and not a layout's.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "ui/window.h"
+
+class QComboBox;
+class QLabel;
+class QStatusBar;
+class QTimer;
+class QWidget;
+
+namespace tamlo {
+
+// Where the window's events go: the configurator's dispatch, its timer tick and its exit
+// sequence. Each runs to its end on the GUI thread before the next event is taken.
+struct QtWindowHandlers {
+    std::function<void(int controlId)> controlEvent;
+    std::function<void()> traceTimer;
+    std::function<void()> closeBox;
+};
+
+class QtWindow final : public Window {
+  public:
+    QtWindow();
+    ~QtWindow() override;
+    QtWindow(const QtWindow&) = delete;
+    QtWindow& operator=(const QtWindow&) = delete;
+
+    void setHandlers(QtWindowHandlers handlers);
+
+    bool openMainWindow() override;
+    bool createStatusBar() override;
+    void createControl(const ControlSpec& spec) override;
+    bool hasControl(int id) const override;
+    std::string controlText(int id) override;
+    void setControlText(int id, std::string_view text) override;
+    int32_t controlState(int id) override;
+    void setControlState(int id, int32_t state) override;
+    void clearPortList() override;
+    void appendPortList(std::string_view name) override;
+    void setStatusText(std::string_view text) override;
+    bool setInnerHeight(int height) override;
+    void createTraceImage(const Image& image) override;
+    void setTraceImage(const Image& image) override;
+    void showMessage(std::string_view caption, std::string_view text) override;
+    void startTraceTimer() override;
+    void stopTraceTimer() override;
+    void closeWindow() override;
+
+    // The widgets themselves, for the program's own checks and pictures; null when absent.
+    QWidget* mainWidget() const;
+    QWidget* control(int id) const;
+    QStatusBar* statusBar() const;
+    QLabel* statusField() const;
+    QTimer* traceTimer() const;
+    // Ids of the controls in creation order, replaced ones at their new place.
+    const std::vector<int>& creationOrder() const { return creationOrder_; }
+
+    // Called by the window's widgets.
+    void onCloseEvent();
+    void placeStatusBar();
+
+  private:
+    class MainWidget;
+
+    void dispatch(int id, QWidget* sender);
+    void destroyControl(int id);
+    void rebuildTabOrder();
+    void showImage(QLabel* label, const Image& image);
+    QComboBox* portList() const;
+
+    QtWindowHandlers handlers_;
+    std::unique_ptr<MainWidget> main_;
+    std::unique_ptr<QTimer> traceTimer_;
+    QPointer<QStatusBar> statusBar_;
+    QPointer<QLabel> statusField_;
+    std::map<int, QPointer<QWidget>> controls_;
+    std::vector<int> creationOrder_;
+    // The control whose event is being handled: replacing it then must wait until its
+    // signal has returned.
+    QWidget* dispatching_ = nullptr;
+    int lastPortIndex_ = -1;
+    bool closing_ = false;
+};
+
+// Texts cross between the core's 8-bit strings and Qt as Latin-1; a character outside
+// Latin-1 becomes '?'.
+std::string toLatin1Text(const QString& text);
+QString fromLatin1Text(std::string_view text);
+
+}  // namespace tamlo
