@@ -21,4 +21,7 @@ if [ ! -f "$prefix/system.reg" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+# Keep the prefix's server running between programs: a cold start costs seconds, and a
+# test run starts one program per test. It ends by itself once idle for that long.
+wineserver -p "${TAMLO_WINESERVER_PERSIST:-10}" </dev/null >/dev/null 2>&1 || true
 exec wine "$@"

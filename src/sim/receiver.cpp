@@ -34,7 +34,11 @@ bool digitsValue(std::string_view text, int64_t& value) {
     return value <= 2147483647;
 }
 
-std::string strayText(uint8_t byte) {
+// Printable characters as themselves, others as "<0x0d>".
+std::string shownByte(uint8_t byte) {
+    if (byte >= 0x20 && byte < 0x7F) {
+        return std::string(1, static_cast<char>(byte));
+    }
     char text[8];
     std::snprintf(text, sizeof text, "<0x%02x>", byte);
     return text;
@@ -80,10 +84,12 @@ void Receiver::receive(uint8_t byte, int64_t atNs) {
         // A byte that does not belong breaks the command off; half a command is not
         // carried out.
         pending_ = false;
-        log({command_.atNs, atNs, std::string(1, command_.letter) + command_.argument,
+        log({command_.atNs, atNs,
+             std::string(1, command_.letter) + command_.argument + shownByte(byte),
              "broken off, not carried out", false});
+        return;
     }
-    log({atNs, atNs, strayText(byte), "stray byte, ignored", false});
+    log({atNs, atNs, shownByte(byte), "stray byte, ignored", false});
 }
 
 void Receiver::advance(int64_t nowNs) {

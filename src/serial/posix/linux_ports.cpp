@@ -71,6 +71,24 @@ bool leadsIntoVirtualDevice(const fs::path& resolved) {
     return false;
 }
 
+// The 8250 driver binds either the tty's device itself or, since the kernel's serial
+// core has its own port devices, one of that device's parents.
+bool drivenBy8250(const fs::path& device, const fs::path& sysfsRoot) {
+    fs::path current = device;
+    for (int depth = 0; depth < 4 && current.has_relative_path(); ++depth) {
+        std::error_code error;
+        const fs::path driver = fs::canonical(current / "driver", error);
+        if (!error && driver.filename() == "serial8250") {
+            return true;
+        }
+        if (current == sysfsRoot || !current.has_parent_path()) {
+            break;
+        }
+        current = current.parent_path();
+    }
+    return false;
+}
+
 // Keys a device by where its name leads, so that /dev/serial/by-id/... and /dev/ttyUSB0
 // count as one.
 std::string identity(const std::string& path) {
@@ -113,17 +131,14 @@ std::vector<std::string> findSerialDevices(const fs::path& sysfsRoot, const fs::
             continue;
         }
         const std::string devicePath = devicePathOf(path, devRoot).string();
-        const fs::path driver = fs::canonical(path / "device" / "driver", linkError);
-        if (!linkError && driver.filename() == "serial8250") {
-            // Serial core publishes the type in sysfs, which needs no access to the device;
-            // only older kernels make us ask the device itself.
-            std::optional<int> type = parseSmallInteger(readFirstLine(path / "type"));
-            if (!type && queryType) {
-                type = queryType(devicePath);
-            }
-            if (type && *type == PORT_UNKNOWN) {
-                continue;
-            }
+        // Serial core publishes the UART type in sysfs, readable without access to the
+        // device; a port whose type is unknown has no UART behind it, whatever its driver.
+        std::optional<int> type = parseSmallInteger(readFirstLine(path / "type"));
+        if (!type && queryType && drivenBy8250(device, sysfsRoot)) {
+            type = queryType(devicePath);  // older kernels: ask the device itself
+        }
+        if (type && *type == PORT_UNKNOWN) {
+            continue;
         }
         found.push_back(devicePath);
     }
