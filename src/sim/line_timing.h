@@ -27,7 +27,7 @@ inline constexpr int64_t kCharacterNs = charactersNs(1);  // 9 166 666 ns
 // as the line is free and not before its earliest time. Back-to-back characters form a
 // run whose k-th character ends exactly charactersNs(k) after the run began.
 class LinePacer {
-public:
+  public:
     // Returns the time at which the character has been fully transmitted.
     int64_t schedule(int64_t earliestNs) {
         if (count_ == 0 || earliestNs > freeAtNs()) {
@@ -45,7 +45,7 @@ public:
     // End of the last character scheduled (the start of time when nothing was sent yet).
     int64_t freeAtNs() const { return runStartNs_ + charactersNs(count_); }
 
-private:
+  private:
     int64_t runStartNs_ = 0;
     int64_t count_ = 0;
 };

@@ -14,7 +14,7 @@
 namespace tamlo::sim {
 
 class Link {
-public:
+  public:
     // Told of every byte that reaches the program's end of the line, with its time.
     using Arrival = std::function<void(uint8_t byte, int64_t atNs)>;
 
@@ -35,7 +35,7 @@ public:
     // Carries out, in time order, everything due up to and including nowNs.
     void runUntil(int64_t nowNs, const Arrival& arrive);
 
-private:
+  private:
     struct InFlight {
         int64_t arrivalNs;
         uint8_t byte;

@@ -12,11 +12,15 @@ namespace {
 // Sent before the echo when the line is noisy: framing garbage, never a command letter.
 constexpr uint8_t kNoise[] = {0xF0, 0xFF, 0x00};
 
-bool isReadCommand(char c) { return c == 'V' || c == 'X' || c == 'M' || c == 'R'; }
+bool isReadCommand(char c) {
+    return c == 'V' || c == 'X' || c == 'M' || c == 'R';
+}
 bool isWriteCommand(char c) {
     return c == 'E' || c == 'L' || c == 'D' || c == 'P' || c == 'C' || c == 'T';
 }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool allDigits(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), isDigit);
 }
@@ -48,7 +52,9 @@ std::string shownByte(uint8_t byte) {
 
 Receiver::Receiver(ReceiverSettings settings) : settings_(std::move(settings)) {}
 
-int Receiver::generation() const { return generationOf(firmwareCodeOf(settings_.version)); }
+int Receiver::generation() const {
+    return generationOf(firmwareCodeOf(settings_.version));
+}
 
 void Receiver::receive(uint8_t byte, int64_t atNs) {
     advance(atNs);
@@ -103,7 +109,9 @@ int64_t Receiver::deadlineNs() const {
     return pending_ ? command_.lastNs + kCommandSilenceNs : kNever;
 }
 
-std::vector<Receiver::Transmit> Receiver::takeOutput() { return std::exchange(output_, {}); }
+std::vector<Receiver::Transmit> Receiver::takeOutput() {
+    return std::exchange(output_, {});
+}
 
 std::vector<std::string> Receiver::commandLog() const {
     std::vector<std::string> texts;

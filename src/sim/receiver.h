@@ -47,7 +47,7 @@ bool parseFault(std::string_view text, Fault& fault, int32_t& parameter);
 std::string_view faultName(Fault fault);
 
 struct ReceiverSettings {
-    std::string version = "2.05";  // the decimal version it reports to "V"
+    std::string version = "2.05";          // the decimal version it reports to "V"
     std::string buildStamp = "05-Nov-24";  // follows the version in the "V" reply
     // Channel frequencies in kHz above 130 MHz (4000 = 134.000 MHz).
     std::array<int32_t, 6> channelCode{4000, 5250, 6500, 7125, 8000, 8990};
@@ -78,14 +78,14 @@ inline constexpr int64_t kCommandSilenceNs = 600'000'000;
 inline constexpr size_t kMaxArgumentLength = 10;
 
 class Receiver {
-public:
+  public:
     struct Transmit {
         int64_t earliestNs;  // the byte may start no sooner
         uint8_t byte;
     };
     struct Event {
-        int64_t atNs;    // the command letter was received
-        int64_t endNs;   // its last character was received
+        int64_t atNs;      // the command letter was received
+        int64_t endNs;     // its last character was received
         std::string text;  // the command as heard, e.g. "C14000"; a stray byte as "<0x0d>"
         std::string note;  // empty when carried out; else why not
         bool understood;   // a command of the receiver's alphabet with a complete grammar
@@ -124,7 +124,7 @@ public:
     std::string textBlockReply() const;
     std::string rssiReply() const;
 
-private:
+  private:
     struct Pending {
         char letter = 0;
         std::string argument;

@@ -37,7 +37,9 @@ std::string decimalByteText(int32_t value) {
     return {static_cast<char>('0' + clamped / 10), static_cast<char>('0' + clamped % 10)};
 }
 
-uint8_t low8(int64_t value) { return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF); }
+uint8_t low8(int64_t value) {
+    return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF);
+}
 
 // kHz above 130 MHz as the text block shows it: "138.500".
 std::string frequencyText(int32_t channelCode) {
@@ -107,9 +109,9 @@ std::string Receiver::hexBlockReply() const {
     add(decimalByteText(settings_.currentChannel));  // byte 12
     add(hexByteText(low8(settings_.threshold)));     // byte 13
     const int32_t rssi = settings_.rssi < 0 ? 0 : (settings_.rssi > 255 ? 255 : settings_.rssi);
-    add(hexByteText(static_cast<uint8_t>(rssi)));     // byte 14, not read by the program
-    add(hexByteText(low8(settings_.audioLevel)));     // byte 15
-    add(settings_.diversity ? "01" : "00");           // byte 16
+    add(hexByteText(static_cast<uint8_t>(rssi)));  // byte 14, not read by the program
+    add(hexByteText(low8(settings_.audioLevel)));  // byte 15
+    add(settings_.diversity ? "01" : "00");        // byte 16
     // Byte 17: the LNA supply voltage in tenths of a volt (6.4 V when on); the second
     // generation has no LNA switch and always reports 00.
     add(generation() >= 3 && settings_.lna ? "64" : "00");
@@ -135,6 +137,8 @@ std::string Receiver::textBlockReply() const {
     return body + "\r\n";
 }
 
-std::string Receiver::rssiReply() const { return std::to_string(settings_.rssi) + "\r\n"; }
+std::string Receiver::rssiReply() const {
+    return std::to_string(settings_.rssi) + "\r\n";
+}
 
 }  // namespace tamlo::sim

@@ -14,7 +14,9 @@ bool contains(const std::vector<std::string>& names, std::string_view name) {
 
 VirtualLine::VirtualLine(ReceiverSettings settings) : link_(std::move(settings)) {}
 
-void VirtualLine::setPorts(std::vector<std::string> names) { ports_ = std::move(names); }
+void VirtualLine::setPorts(std::vector<std::string> names) {
+    ports_ = std::move(names);
+}
 
 void VirtualLine::setUnopenable(std::vector<std::string> names) {
     unopenable_ = std::move(names);
@@ -28,7 +30,9 @@ std::string VirtualLine::writtenText() const {
     return text;
 }
 
-bool VirtualLine::unplugged() const { return receiver().settings().fault == Fault::Unplugged; }
+bool VirtualLine::unplugged() const {
+    return receiver().settings().fault == Fault::Unplugged;
+}
 
 void VirtualLine::runTo(int64_t ns) {
     nowNs_ = std::max(nowNs_, ns);
@@ -45,7 +49,9 @@ void VirtualLine::runTo(int64_t ns) {
     });
 }
 
-void VirtualLine::catchUp() { runTo(nowNs_); }
+void VirtualLine::catchUp() {
+    runTo(nowNs_);
+}
 
 void VirtualLine::advanceMs(int64_t ms) {
     if (ms > 0) {
@@ -64,7 +70,9 @@ void VirtualLine::inject(std::string_view bytes) {
     link_.inject(bytes, nowNs_);
 }
 
-void VirtualLine::pauseMs(int32_t ms) { advanceMs(ms); }
+void VirtualLine::pauseMs(int32_t ms) {
+    advanceMs(ms);
+}
 
 std::vector<std::string> VirtualLine::portNames() {
     std::vector<std::string> names = ports_;
@@ -111,8 +119,8 @@ int32_t VirtualLine::readPort(uint8_t* buffer, int32_t count) {
     }
     catchUp();
     const int64_t totalDeadlineNs =
-        nowNs_ + (static_cast<int64_t>(kReadTotalPerByteMs) * count + kReadTotalConstantMs) *
-                     kNsPerMs;
+        nowNs_ +
+        (static_cast<int64_t>(kReadTotalPerByteMs) * count + kReadTotalConstantMs) * kNsPerMs;
     int32_t got = 0;
     int64_t lastByteNs = 0;
     for (;;) {

@@ -22,7 +22,7 @@
 namespace tamlo::sim {
 
 class VirtualLine : public SerialPort, public Clock {
-public:
+  public:
     struct Written {
         int64_t atNs;
         uint8_t byte;
@@ -71,7 +71,7 @@ public:
     // Clock
     void pauseMs(int32_t ms) override;
 
-private:
+  private:
     bool unplugged() const;
     bool usable() const { return isOpen_ && !unplugged(); }
     // Brings the line up to the current virtual time.

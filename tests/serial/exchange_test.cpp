@@ -35,13 +35,16 @@ TEST(ReadResponse, KeepsWhatFollowsTheFirstMarker) {
     };
     const Case cases[] = {
         {"V2.05 x", "V", "2.05 x"},
-        {"abcV", "V", ""},                                // marker as the last byte
-        {"V1V2", "V", "1V2"},                             // second marker kept
-        {"garbageX12", "X", "12"},                        // bytes before the echo dropped
-        {"nothing here", "R", ""},                        // marker never arrives
-        {std::string("R1\0" "2\r", 5), "R", "12\r"},      // zero byte missing, order kept
-        {std::string("\xF0\xFF\0R7", 5), "R", "7"},       // noise and a zero before it
-        {"v2.05", "V", ""},                               // case-sensitive
+        {"abcV", "V", ""},          // marker as the last byte
+        {"V1V2", "V", "1V2"},       // second marker kept
+        {"garbageX12", "X", "12"},  // bytes before the echo dropped
+        {"nothing here", "R", ""},  // marker never arrives
+        {std::string("R1\0"
+                     "2\r",
+                     5),
+         "R", "12\r"},                               // zero byte missing, order kept
+        {std::string("\xF0\xFF\0R7", 5), "R", "7"},  // noise and a zero before it
+        {"v2.05", "V", ""},                          // case-sensitive
         {"", "V", ""},
     };
     for (const Case& c : cases) {

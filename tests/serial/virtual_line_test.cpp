@@ -96,10 +96,10 @@ TEST(VirtualLine, ReadsEndByTheTimeOutsOfThePort) {
         int64_t elapsedNs;
     };
     const Case cases[] = {
-        {0, 1, 0, 110 * kNsPerMs},   // nothing comes: 10 ms a byte + 100 ms
+        {0, 1, 0, 110 * kNsPerMs},  // nothing comes: 10 ms a byte + 100 ms
         {0, 5, 0, 150 * kNsPerMs},
         {3, 10, 3, charactersNs(3) + 100 * kNsPerMs},  // 100 ms after the last byte
-        {4, 4, 4, charactersNs(4)},                     // all there: at once with the last
+        {4, 4, 4, charactersNs(4)},                    // all there: at once with the last
         {40, 20, 20, charactersNs(20)},
         {40, 2, 2, charactersNs(2)},
     };
@@ -184,7 +184,9 @@ TEST(VirtualLine, ClosedOrUnpluggedPortReadsAndWritesNothing) {
 }
 
 TEST(VirtualLine, BytesArrivingWhileClosedAreLost) {
-    VirtualLine port;
+    ReceiverSettings firstGeneration;
+    firstGeneration.version = "1.75";
+    VirtualLine port(firstGeneration);
     ASSERT_TRUE(port.openPort("COM1"));
     const uint8_t m = 'M';
     port.writePort(&m, 1);

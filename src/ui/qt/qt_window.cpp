@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,12 +50,13 @@ class QtWindow::MainWidget final : public QWidget {
 
 namespace {
 
-// The open drop-down list, PortList and its list together, is about this tall.
+// PortList and its open list are kPortListOpenHeight tall together; the list alone is
+// that less the control's own 20 pixels.
 constexpr int kOpenListHeight = kPortListOpenHeight - 20;
 
-QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
-    const QString text = fromLatin1Text(spec.text);
-    switch (spec.kind) {
+QWidget* makeWidget(const ControlSpec& entry, QWidget* parent) {
+    const QString text = fromLatin1Text(entry.text);
+    switch (entry.kind) {
         case ControlKind::EditField: {
             auto* edit = new QLineEdit(text, parent);
             edit->setFrame(true);
@@ -90,14 +90,17 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
             // has its fixed height and its scroll bar.
             combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
             combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-            const int rowHeight = std::max(1, combo->view()->sizeHintForRow(0) > 0
-                                                  ? combo->view()->sizeHintForRow(0)
-                                                  : combo->fontMetrics().height() + 2);
-            combo->setMaxVisibleItems(std::max(1, kOpenListHeight / rowHeight));
             return combo;
         }
-        case ControlKind::CheckBox:
-            return new QCheckBox(text, parent);
+        case ControlKind::CheckBox: {
+            auto* check = new QCheckBox(text, parent);
+            if (text.startsWith(QLatin1Char(' '))) {
+                // The receiver's switches carry their own blank between box and words;
+                // with the usual gap on top they would not fit their place.
+                check->setStyleSheet(QStringLiteral("QCheckBox { spacing: 0px; }"));
+            }
+            return check;
+        }
         case ControlKind::ImageControl: {
             auto* label = new QLabel(parent);
             label->setFocusPolicy(Qt::NoFocus);
@@ -105,6 +108,16 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent) {
         }
     }
     return new QLabel(parent);
+}
+
+// The open list shows as many entries as fit into its height and scrolls for the rest;
+// the height of an entry is known once there is one.
+void fitOpenList(QComboBox* combo) {
+    const int rowHeight = combo->view()->sizeHintForRow(0);
+    if (rowHeight > 0) {
+        const int frame = 2 * combo->view()->frameWidth() + 2;
+        combo->setMaxVisibleItems(std::max(1, (kOpenListHeight - frame) / rowHeight));
+    }
 }
 
 QImage toQImage(const Image& image) {
@@ -159,15 +172,24 @@ bool QtWindow::openMainWindow() {
     // A fixed size is what keeps the user from resizing it and the window manager from
     // offering to maximise it.
     main_->setFixedSize(kInnerWidth, kInnerHeight);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        const QSize outer(std::min(kInnerWidth, area.width()),
-                          std::min(kInnerHeight, area.height()));
-        main_->move(area.x() + (area.width() - outer.width()) / 2,
-                    area.y() + (area.height() - outer.height()) / 2);
-    }
     main_->show();
+    centreOnScreen();
     return true;
+}
+
+void QtWindow::centreOnScreen() {
+    QScreen* screen = main_->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The outer size, frame included where the window system has told us about it, is
+    // clamped to the screen and centred on it.
+    const QRect area = screen->geometry();
+    const QSize frame = main_->frameGeometry().size();
+    const QSize outer(std::min(frame.width(), area.width()),
+                      std::min(frame.height(), area.height()));
+    main_->move(area.x() + (area.width() - outer.width()) / 2,
+                area.y() + (area.height() - outer.height()) / 2);
 }
 
 bool QtWindow::createStatusBar() {
@@ -176,6 +198,7 @@ bool QtWindow::createStatusBar() {
     }
     auto* bar = new QStatusBar(main_.get());
     bar->setSizeGripEnabled(false);
+    bar->setContentsMargins(0, 0, 0, 0);
     auto* field = new QLabel(bar);
     field->setTextFormat(Qt::PlainText);
     field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -194,19 +217,24 @@ void QtWindow::placeStatusBar() {
     }
     // Like a native status bar it lies over the bottom of the inner area and follows the
     // bottom edge when the window grows or shrinks.
-    const int height = std::max(statusBar_->sizeHint().height(), kStatusBarMinTextHeight + 2);
+    // 18 pixels of text and a pixel above and below: the trace image ends 20 pixels above
+    // the bottom of the taller window and keeps its last rows visible. A larger font gets
+    // the room it needs.
+    const int textHeight =
+        std::max(kStatusBarMinTextHeight, statusField_ ? statusField_->sizeHint().height() : 0);
+    const int height = textHeight + 2;
     statusBar_->setGeometry(0, main_->height() - height, main_->width(), height);
     statusBar_->raise();
 }
 
-void QtWindow::createControl(const ControlSpec& spec) {
+void QtWindow::createControl(const ControlSpec& entry) {
     if (!main_) {
         return;
     }
-    destroyControl(spec.id);
-    QWidget* widget = makeWidget(spec, main_.get());
-    widget->setGeometry(spec.place.x, spec.place.y, spec.place.width, spec.place.height);
-    const int id = spec.id;
+    destroyControl(entry.id);
+    QWidget* widget = makeWidget(entry, main_.get());
+    widget->setGeometry(entry.place.x, entry.place.y, entry.place.width, entry.place.height);
+    const int id = entry.id;
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
         QObject::connect(button, &QPushButton::clicked,
                          [this, id, button] { dispatch(id, button); });
@@ -225,7 +253,7 @@ void QtWindow::createControl(const ControlSpec& spec) {
             }
         });
     }
-    if (spec.kind == ControlKind::BorderedLabel) {
+    if (entry.kind == ControlKind::BorderedLabel) {
         // A frame shares its place with the field that replaces it; the field must stay
         // on top to be typed into, whichever was created last.
         widget->lower();
@@ -356,6 +384,7 @@ void QtWindow::appendPortList(std::string_view name) {
         const int chosen = combo->currentIndex();
         combo->addItem(fromLatin1Text(name));
         combo->setCurrentIndex(chosen);
+        fitOpenList(combo);
     }
 }
 
@@ -385,9 +414,9 @@ void QtWindow::showImage(QLabel* label, const Image& image) {
 }
 
 void QtWindow::createTraceImage(const Image& image) {
-    ControlSpec spec{ids::TraceImage, "TraceImage", ControlKind::ImageControl, kTraceImagePlace,
-                     ""};
-    createControl(spec);
+    ControlSpec entry{ids::TraceImage, "TraceImage", ControlKind::ImageControl, kTraceImagePlace,
+                      ""};
+    createControl(entry);
     if (auto* label = qobject_cast<QLabel*>(control(ids::TraceImage))) {
         showImage(label, image);
     }

@@ -40,7 +40,7 @@ class QtWindow final : public Window {
 
     bool openMainWindow() override;
     bool createStatusBar() override;
-    void createControl(const ControlSpec& spec) override;
+    void createControl(const ControlSpec& entry) override;
     bool hasControl(int id) const override;
     std::string controlText(int id) override;
     void setControlText(int id, std::string_view text) override;
@@ -73,6 +73,7 @@ class QtWindow final : public Window {
   private:
     class MainWidget;
 
+    void centreOnScreen();
     void dispatch(int id, QWidget* sender);
     void destroyControl(int id);
     void rebuildTabOrder();

@@ -1,0 +1,124 @@
+#include "serial/win32/win32_serial_port.h"
+
+#include <limits>
+
+namespace tamlo {
+
+Win32SerialPort::Win32SerialPort() : ownApi_(std::make_unique<SystemCommApi>()), api_(*ownApi_) {}
+
+Win32SerialPort::Win32SerialPort(CommApi& api) : api_(api) {}
+
+Win32SerialPort::~Win32SerialPort() {
+    closePort();
+}
+
+std::string devicePath(std::string_view name) {
+    std::string path = "\\\\.\\";
+    path += name.substr(0, kMaxPortNameLength);
+    return path;
+}
+
+bool Win32SerialPort::openPort(std::string_view name) {
+    // Callers open only with no port open; a second handle must not leak if one ever does.
+    closePort();
+
+    // CreateFileA reads a C string: a name holding a zero byte ends there.
+    const std::string path = devicePath(name);
+    HANDLE handle =
+        api_.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0);
+    if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+        return false;
+    }
+
+    // The driver's queues; a driver that keeps its own sizes still works.
+    api_.setupComm(handle, static_cast<DWORD>(kQueueSize), static_cast<DWORD>(kQueueSize));
+
+    DCB dcb{};
+    dcb.DCBlength = sizeof(dcb);
+    if (!api_.getCommState(handle, &dcb)) {
+        api_.closeHandle(handle);
+        return false;
+    }
+    // Only these options are changed: everything else stays as the driver reported it.
+    dcb.BaudRate = static_cast<DWORD>(kBaudRate);
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    if (!api_.setCommState(handle, &dcb)) {
+        api_.closeHandle(handle);
+        return false;
+    }
+
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = static_cast<DWORD>(kReadIntervalMs);
+    timeouts.ReadTotalTimeoutMultiplier = static_cast<DWORD>(kReadTotalPerByteMs);
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(kReadTotalConstantMs);
+    timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(kWriteTotalPerByteMs);
+    timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(kWriteTotalConstantMs);
+    api_.setCommTimeouts(handle, &timeouts);
+
+    handle_ = handle;
+    return true;
+}
+
+void Win32SerialPort::closePort() {
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    api_.closeHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+}
+
+bool Win32SerialPort::isPortOpen() const {
+    return handle_ != INVALID_HANDLE_VALUE;
+}
+
+int32_t Win32SerialPort::bytesWaiting() {
+    if (!isPortOpen()) {
+        return 0;
+    }
+    // Also clears a pending line error, which would otherwise stop further reads.
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!api_.clearCommError(handle_, &errors, &status)) {
+        return 0;
+    }
+    constexpr DWORD kMax = static_cast<DWORD>(std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(status.cbInQue > kMax ? kMax : status.cbInQue);
+}
+
+int32_t Win32SerialPort::readPort(uint8_t* buffer, int32_t count) {
+    if (!isPortOpen() || buffer == nullptr || count <= 0) {
+        return 0;
+    }
+    DWORD done = 0;
+    if (!api_.readFile(handle_, buffer, static_cast<DWORD>(count), &done)) {
+        return 0;
+    }
+    // A driver never reports more than asked; the clamp keeps the result in range anyway.
+    return done > static_cast<DWORD>(count) ? count : static_cast<int32_t>(done);
+}
+
+int32_t Win32SerialPort::writePort(const uint8_t* buffer, int32_t count) {
+    if (!isPortOpen() || buffer == nullptr || count <= 0) {
+        return 0;
+    }
+    DWORD done = 0;
+    if (!api_.writeFile(handle_, buffer, static_cast<DWORD>(count), &done)) {
+        return 0;
+    }
+    return done > static_cast<DWORD>(count) ? count : static_cast<int32_t>(done);
+}
+
+std::vector<std::string> Win32SerialPort::portNames() {
+    std::vector<std::string> names;
+    names.reserve(kHighestComPort);
+    for (int n = 1; n <= kHighestComPort; ++n) {
+        names.push_back("COM" + std::to_string(n));
+    }
+    return names;
+}
+
+}  // namespace tamlo

@@ -1,0 +1,27 @@
+// The command line of tamlo-sim (and of the desktop program's simulated receiver).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/receiver.h"
+
+namespace tamlo::sim {
+
+struct SimOptions {
+    ReceiverSettings receiver;
+    std::string linkPath;  // empty: no link
+    bool help = false;
+};
+
+// args without the program name. Options take their value as the next argument or after
+// "=" ("--ch1 138.500", "--ch1=138.500"). False, with a one-line reason, on anything it
+// does not know or cannot read; options then holds what was read before.
+bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
+std::string simUsage();
+
+// "138.500" to kHz above 130 MHz (8500): digits, and at most three decimals after a
+// point; 130.000 to 139.999 MHz. False for anything else.
+bool parseMegahertz(const std::string& text, int32_t& channelCode);
+
+}  // namespace tamlo::sim

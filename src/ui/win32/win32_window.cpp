@@ -1,0 +1,553 @@
+#include "ui/win32/win32_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "trace/image.h"
+
+namespace tamlo {
+namespace {
+
+constexpr const char* kWindowClass = "TamloConfiguratorMainWindow";
+// A caption with the system menu (close box) and a minimise box; no maximise box and no
+// sizing border, so the user cannot change the size.
+constexpr DWORD kMainStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kMainExStyle = 0;
+// The drawing area of the status bar, without its borders.
+constexpr int kStatusBarMinHeight = kStatusBarMinTextHeight;
+
+struct NativeKind {
+    const char* windowClass;
+    DWORD style;
+    DWORD exStyle;
+};
+
+NativeKind nativeKind(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::EditField:
+            return {"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Label:
+            return {"Static", SS_LEFT, 0};
+        case ControlKind::BorderedLabel:
+            return {"Static", SS_LEFT, WS_EX_CLIENTEDGE};
+        case ControlKind::PushButton:
+            return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::DropDownList:
+            // No integral height: the opened list ends exactly 350 pixels below the top.
+            return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
+                    0};
+        case ControlKind::CheckBox:
+            return {"Button", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+        case ControlKind::ImageControl:
+            return {"STATIC", SS_BITMAP, 0};
+    }
+    return {"Static", SS_LEFT, 0};
+}
+
+HMENU idAsMenu(int id) {
+    return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+}
+
+RECT outerRect(int innerWidth, int innerHeight, DWORD style, DWORD exStyle) {
+    RECT rect{0, 0, innerWidth, innerHeight};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    return rect;
+}
+
+RECT rectInParent(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void useDefaultFont(HWND control) {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+}
+
+// Windows takes a drop-down list's closed height from its font; the form was laid out with
+// a closed height of its own. The selection field is resized until the closed box has it
+// (in two steps, as Windows and Wine count the field's height differently).
+void fitClosedHeight(HWND list, int closedHeight) {
+    LRESULT field = SendMessageA(list, CB_GETITEMHEIGHT, WPARAM(-1), 0);
+    for (int step = 0; step < 2 && field != CB_ERR; ++step) {
+        const RECT closed = rectInParent(list);
+        const int shortBy = closedHeight - static_cast<int>(closed.bottom - closed.top);
+        if (shortBy == 0 || field + shortBy <= 0) {
+            break;
+        }
+        // Adjusted from the height last set, not from what the control reports back.
+        field += shortBy;
+        SendMessageA(list, CB_SETITEMHEIGHT, WPARAM(-1), field);
+    }
+}
+
+// The list below the box is laid out again for the new field, so that box and list
+// together stay 350 pixels high; Wine takes its closed height from the font once more
+// when resized, hence the second fit.
+void fitDropDownList(HWND list, int closedHeight) {
+    fitClosedHeight(list, closedHeight);
+    const RECT closed = rectInParent(list);
+    SetWindowPos(list, nullptr, 0, 0, closed.right - closed.left, kPortListOpenHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    fitClosedHeight(list, closedHeight);
+}
+
+}  // namespace
+
+Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {}
+
+Win32Window::~Win32Window() {
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+    releaseTraceBitmap();
+}
+
+HWND Win32Window::control(int id) const {
+    return window_ != nullptr ? GetDlgItem(window_, id) : nullptr;
+}
+
+bool Win32Window::openMainWindow() {
+    if (window_ != nullptr) {
+        return true;
+    }
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &Win32Window::windowProc;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(kIconResourceId));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageA(instance_, MAKEINTRESOURCEA(kIconResourceId), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    windowClass.lpszClassName = kWindowClass;
+    // A second window of the same program (tests make several) finds the class registered.
+    if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        return false;
+    }
+
+    // The outer size is clamped to the screen, then the window is centred on it.
+    const RECT outer = outerRect(kInnerWidth, kInnerHeight, kMainStyle, kMainExStyle);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int width = std::min<int>(outer.right - outer.left, screenWidth);
+    const int height = std::min<int>(outer.bottom - outer.top, screenHeight);
+    const std::string title(kWindowTitle);
+    HWND window = CreateWindowExA(kMainExStyle, kWindowClass, title.c_str(), kMainStyle,
+                                  (screenWidth - width) / 2, (screenHeight - height) / 2, width,
+                                  height, nullptr, nullptr, instance_, this);
+    if (window == nullptr) {
+        return false;
+    }
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    return true;
+}
+
+bool Win32Window::createStatusBar() {
+    if (window_ == nullptr) {
+        return false;
+    }
+    statusBar_ = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "", window_, ids::StatusBar);
+    if (statusBar_ == nullptr) {
+        return false;
+    }
+    useDefaultFont(statusBar_);
+    SendMessageA(statusBar_, SB_SETMINHEIGHT, kStatusBarMinHeight, 0);
+    // One field across the whole width: -1 lets it reach the right edge.
+    int rightEdges[1] = {-1};
+    SendMessageA(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(rightEdges));
+    SendMessageA(statusBar_, WM_SIZE, 0, 0);
+    return true;
+}
+
+void Win32Window::createControl(const ControlSpec& spec) {
+    if (window_ == nullptr) {
+        return;
+    }
+    destroyControl(spec.id);
+
+    const NativeKind native = nativeKind(spec.kind);
+    // A drop-down list is created as high as it is with its list open; Windows takes the
+    // closed height from the font.
+    const int height =
+        spec.kind == ControlKind::DropDownList ? kPortListOpenHeight : spec.place.height;
+    const std::string text(spec.text);
+    HWND control = CreateWindowExA(native.exStyle, native.windowClass, text.c_str(),
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | native.style,
+                                   spec.place.x, spec.place.y, spec.place.width, height, window_,
+                                   idAsMenu(spec.id), instance_, nullptr);
+    if (control == nullptr) {
+        return;
+    }
+    kinds_[spec.id] = spec.kind;
+    useDefaultFont(control);
+
+    if (spec.kind == ControlKind::DropDownList) {
+        fitDropDownList(control, spec.place.height);
+    }
+    keepLabelsUnderFields();
+}
+
+void Win32Window::keepLabelsUnderFields() {
+    // Labels never cover a control the user types into or clicks: AudioLevelField lies
+    // exactly on AudioLevelFrame. Moving a label down the z-order leaves the Tab order,
+    // which only counts controls that take focus, as it was.
+    std::vector<HWND> focusTaking;
+    std::vector<HWND> labels;
+    for (HWND child = GetWindow(window_, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (child != statusBar_) {
+            (GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP ? focusTaking : labels).push_back(child);
+        }
+    }
+    for (HWND label : labels) {
+        const RECT labelRect = rectInParent(label);
+        for (HWND field : focusTaking) {
+            RECT overlap{};
+            const RECT fieldRect = rectInParent(field);
+            if (IntersectRect(&overlap, &labelRect, &fieldRect)) {
+                SetWindowPos(label, HWND_BOTTOM, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                break;
+            }
+        }
+    }
+}
+
+void Win32Window::destroyControl(int id) {
+    HWND existing = control(id);
+    if (existing == nullptr || existing == statusBar_) {
+        return;
+    }
+    DestroyWindow(existing);
+    kinds_.erase(id);
+    if (id == ids::TraceImage) {
+        releaseTraceBitmap();
+    }
+}
+
+bool Win32Window::hasControl(int id) const {
+    return control(id) != nullptr;
+}
+
+std::string Win32Window::controlText(int id) {
+    HWND handle = control(id);
+    if (handle == nullptr) {
+        return {};
+    }
+    const auto kind = kinds_.find(id);
+    if (kind != kinds_.end() && kind->second == ControlKind::DropDownList) {
+        const LRESULT chosen = SendMessageA(handle, CB_GETCURSEL, 0, 0);
+        if (chosen == CB_ERR) {
+            return {};
+        }
+        const LRESULT length = SendMessageA(handle, CB_GETLBTEXTLEN, WPARAM(chosen), 0);
+        if (length == CB_ERR || length < 0) {
+            return {};
+        }
+        std::string text(static_cast<std::size_t>(length) + 1, '\0');
+        const LRESULT copied = SendMessageA(handle, CB_GETLBTEXT, WPARAM(chosen),
+                                            reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied > 0 ? std::min<std::size_t>(static_cast<std::size_t>(copied),
+                                                       static_cast<std::size_t>(length))
+                               : 0);
+        return text;
+    }
+    const int length = GetWindowTextLengthA(handle);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(handle, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::clamp(copied, 0, length)));
+    return text;
+}
+
+void Win32Window::setControlText(int id, std::string_view text) {
+    if (id == ids::StatusBar) {
+        setStatusText(text);
+        return;
+    }
+    HWND handle = control(id);
+    if (handle == nullptr) {
+        return;
+    }
+    const std::string value(text);
+    const auto kind = kinds_.find(id);
+    if (kind != kinds_.end() && kind->second == ControlKind::DropDownList) {
+        // A choose-only list has no free text: choose the entry of that name, if any.
+        const LRESULT found = SendMessageA(handle, CB_FINDSTRINGEXACT, WPARAM(-1),
+                                           reinterpret_cast<LPARAM>(value.c_str()));
+        SendMessageA(handle, CB_SETCURSEL, found == CB_ERR ? WPARAM(-1) : WPARAM(found), 0);
+        return;
+    }
+    SetWindowTextA(handle, value.c_str());
+}
+
+int32_t Win32Window::controlState(int id) {
+    const auto kind = kinds_.find(id);
+    if (kind == kinds_.end() || kind->second != ControlKind::CheckBox) {
+        return 0;
+    }
+    HWND handle = control(id);
+    if (handle == nullptr) {
+        return 0;
+    }
+    return SendMessageA(handle, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
+}
+
+void Win32Window::setControlState(int id, int32_t state) {
+    const auto kind = kinds_.find(id);
+    if (kind == kinds_.end() || kind->second != ControlKind::CheckBox) {
+        return;
+    }
+    HWND handle = control(id);
+    if (handle != nullptr) {
+        SendMessageA(handle, BM_SETCHECK, state != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+void Win32Window::clearPortList() {
+    if (HWND list = control(ids::PortList)) {
+        SendMessageA(list, CB_RESETCONTENT, 0, 0);
+    }
+}
+
+void Win32Window::appendPortList(std::string_view name) {
+    if (HWND list = control(ids::PortList)) {
+        const std::string entry(name);
+        SendMessageA(list, CB_INSERTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+}
+
+void Win32Window::setStatusText(std::string_view text) {
+    if (statusBar_ == nullptr) {
+        return;
+    }
+    const std::string value(text);
+    SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(value.c_str()));
+}
+
+bool Win32Window::setInnerHeight(int height) {
+    if (window_ == nullptr || height <= 0) {
+        return false;
+    }
+    RECT inner{};
+    if (!GetClientRect(window_, &inner)) {
+        return false;
+    }
+    // The outer size follows from the window's own style; the top-left corner stays.
+    const RECT outer = outerRect(inner.right - inner.left, height,
+                                 static_cast<DWORD>(GetWindowLongA(window_, GWL_STYLE)),
+                                 static_cast<DWORD>(GetWindowLongA(window_, GWL_EXSTYLE)));
+    return SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
+
+void Win32Window::createTraceImage(const Image& image) {
+    if (window_ == nullptr) {
+        return;
+    }
+    destroyControl(ids::TraceImage);
+    HWND control =
+        CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP,
+                        kTraceImagePlace.x, kTraceImagePlace.y, image.width(), image.height(),
+                        window_, idAsMenu(ids::TraceImage), instance_, nullptr);
+    if (control == nullptr) {
+        return;
+    }
+    kinds_[ids::TraceImage] = ControlKind::ImageControl;
+    setTraceImage(image);
+}
+
+void Win32Window::setTraceImage(const Image& image) {
+    HWND control = this->control(ids::TraceImage);
+    if (control == nullptr) {
+        return;
+    }
+    HBITMAP bitmap = makeTraceBitmap(image);
+    if (bitmap == nullptr) {
+        return;  // the control keeps showing the image it had
+    }
+    // The control hands back what it showed before. A static control deletes none of its
+    // bitmaps, and one that made a copy of ours returns the copy: both are ours to delete,
+    // or a trace running for hours would use up the process's GDI handles.
+    HBITMAP previous = reinterpret_cast<HBITMAP>(
+        SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (previous != nullptr && previous != bitmap && previous != traceBitmap_) {
+        DeleteObject(previous);
+    }
+    if (traceBitmap_ != nullptr && traceBitmap_ != bitmap) {
+        DeleteObject(traceBitmap_);
+    }
+    traceBitmap_ = bitmap;
+}
+
+void Win32Window::releaseTraceBitmap() {
+    if (traceBitmap_ != nullptr) {
+        DeleteObject(traceBitmap_);
+        traceBitmap_ = nullptr;
+    }
+}
+
+void Win32Window::showMessage(std::string_view caption, std::string_view text) {
+    const std::string captionText(caption);
+    const std::string messageText(text);
+    // Modal over MainWindow; its message loop goes on delivering TraceTimer's ticks.
+    MessageBoxA(window_, messageText.c_str(), captionText.c_str(), MB_OK);
+}
+
+void Win32Window::startTraceTimer() {
+    if (window_ != nullptr) {
+        // Setting an existing timer again restarts its period.
+        SetTimer(window_, kTraceTimerId, static_cast<UINT>(kTraceTimerPeriodMs),
+                 &Win32Window::timerProc);
+    }
+}
+
+void Win32Window::stopTraceTimer() {
+    if (window_ != nullptr) {
+        KillTimer(window_, kTraceTimerId);
+    }
+}
+
+void Win32Window::closeWindow() {
+    if (window_ == nullptr) {
+        return;
+    }
+    KillTimer(window_, kTraceTimerId);
+    DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* self = static_cast<Win32Window*>(create->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = hwnd;
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        // The children are gone by now; so is the window as far as the program is concerned.
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+        self->statusBar_ = nullptr;
+        self->kinds_.clear();
+        self->releaseTraceBitmap();
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return self->onMessage(message, wParam, lParam);
+}
+
+void CALLBACK Win32Window::timerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self != nullptr && id == kTraceTimerId && self->events_.traceTimer) {
+        self->events_.traceTimer();
+    }
+}
+
+LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            onCommand(wParam, lParam);
+            return 0;
+        case WM_CLOSE:
+            // Not DefWindowProc: the program runs its exit sequence, which closes the window.
+            if (events_.closeBox) {
+                events_.closeBox();
+            } else {
+                closeWindow();
+            }
+            return 0;
+        case WM_SIZE:
+            if (statusBar_ != nullptr) {
+                SendMessageA(statusBar_, WM_SIZE, 0, 0);  // it keeps to the bottom edge
+            }
+            return 0;
+        default:
+            return DefWindowProcA(window_, message, wParam, lParam);
+    }
+}
+
+void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
+    // Menus and accelerators carry no control; this window has neither.
+    if (lParam == 0) {
+        return;
+    }
+    const int id = LOWORD(wParam);
+    const UINT code = HIWORD(wParam);
+    const auto kind = kinds_.find(id);
+    if (kind == kinds_.end() || reinterpret_cast<HWND>(lParam) != control(id)) {
+        return;
+    }
+    // Controls notify of focus, drop-downs and edits too; only a press, a click or a new
+    // choice is an event of the program. Enter in the form arrives as IDOK (1), which is
+    // ChannelField1's id, from an edit field: that is no event either.
+    bool isEvent = false;
+    switch (kind->second) {
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+            isEvent = code == BN_CLICKED;
+            break;
+        case ControlKind::DropDownList:
+            isEvent = code == CBN_SELCHANGE;
+            break;
+        default:
+            break;
+    }
+    if (isEvent && events_.controlEvent) {
+        events_.controlEvent(id);
+    }
+}
+
+HBITMAP makeTraceBitmap(const Image& image) {
+    const int width = image.width();
+    const int height = image.height();
+    const std::vector<uint8_t>& rgb = image.rgb();
+    if (width <= 0 || height <= 0 ||
+        rgb.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3) {
+        return nullptr;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // negative: the first row is the top one
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) {
+        if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
+        return nullptr;
+    }
+    // Rows are padded to four bytes; pixels are stored blue, green, red.
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    auto* out = static_cast<uint8_t*>(bits);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* from = rgb.data() + static_cast<std::size_t>(y) * width * 3;
+        uint8_t* to = out + static_cast<std::size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            to[3 * x] = from[3 * x + 2];
+            to[3 * x + 1] = from[3 * x + 1];
+            to[3 * x + 2] = from[3 * x];
+        }
+    }
+    return bitmap;
+}
+
+}  // namespace tamlo

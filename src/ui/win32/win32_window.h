@@ -1,0 +1,81 @@
+// MainWindow as a native Windows window: the controls of the control table as the standard
+// window classes, a status bar, message boxes, TraceTimer and the trace image.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+
+#include "ui/window.h"
+
+namespace tamlo {
+
+// Where the window's events go: the platform main connects them to the program.
+struct Win32WindowEvents {
+    // A button was pressed, a check box clicked, or another PortList entry chosen.
+    std::function<void(int id)> controlEvent;
+    // TraceTimer expired (also while a message box is open).
+    std::function<void()> traceTimer;
+    // The close box, or Close in the system menu.
+    std::function<void()> closeBox;
+};
+
+inline constexpr UINT_PTR kTraceTimerId = 1;
+inline constexpr int kIconResourceId = 1;
+
+class Win32Window final : public Window {
+  public:
+    explicit Win32Window(HINSTANCE instance);
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    void setEvents(Win32WindowEvents events) { events_ = std::move(events); }
+    // MainWindow; nullptr before it is opened and after it is closed.
+    HWND handle() const { return window_; }
+    bool isOpen() const { return window_ != nullptr; }
+    HWND control(int id) const;
+
+    bool openMainWindow() override;
+    bool createStatusBar() override;
+    void createControl(const ControlSpec& spec) override;
+    bool hasControl(int id) const override;
+    std::string controlText(int id) override;
+    void setControlText(int id, std::string_view text) override;
+    int32_t controlState(int id) override;
+    void setControlState(int id, int32_t state) override;
+    void clearPortList() override;
+    void appendPortList(std::string_view name) override;
+    void setStatusText(std::string_view text) override;
+    bool setInnerHeight(int height) override;
+    void createTraceImage(const Image& image) override;
+    void setTraceImage(const Image& image) override;
+    void showMessage(std::string_view caption, std::string_view text) override;
+    void startTraceTimer() override;
+    void stopTraceTimer() override;
+    void closeWindow() override;
+
+  private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK timerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void onCommand(WPARAM wParam, LPARAM lParam);
+    void destroyControl(int id);
+    void keepLabelsUnderFields();
+    void releaseTraceBitmap();
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    HWND statusBar_ = nullptr;
+    // The kind each live control was created as: events and states depend on it.
+    std::map<int, ControlKind> kinds_;
+    // The bitmap TraceImage shows; ours to delete (a static control never deletes it).
+    HBITMAP traceBitmap_ = nullptr;
+    Win32WindowEvents events_;
+};
+
+// A 24-bit top-down DIB section holding image; nullptr when it cannot be made.
+HBITMAP makeTraceBitmap(const Image& image);
+
+}  // namespace tamlo

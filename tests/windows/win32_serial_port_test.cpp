@@ -1,0 +1,356 @@
+// The serial port's use of the Windows communications calls, seen through a recording fake.
+#include "serial/win32/win32_serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "serial/win32/win32_clock.h"
+
+namespace tamlo {
+namespace {
+
+HANDLE fakeHandle() {
+    return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4242));
+}
+
+// A driver whose answers the test sets, and which records what it is asked.
+class FakeCommApi final : public CommApi {
+  public:
+    // Answers
+    bool opens = true;
+    bool setupWorks = true;
+    bool getStateWorks = true;
+    bool setStateWorks = true;
+    bool timeoutsWork = true;
+    bool statusWorks = true;
+    bool readWorks = true;
+    bool writeWorks = true;
+    DWORD queued = 0;
+    DWORD transferred = 0;
+    DCB reportedState{};
+
+    // Record
+    std::vector<std::string> calls;
+    std::string path;
+    DWORD access = 0;
+    DWORD share = 0xFFFFFFFF;
+    DWORD disposition = 0;
+    DWORD flags = 0xFFFFFFFF;
+    DWORD inQueue = 0;
+    DWORD outQueue = 0;
+    DCB appliedState{};
+    COMMTIMEOUTS appliedTimeouts{};
+    DWORD requested = 0;
+    std::vector<HANDLE> closed;
+
+    HANDLE createFile(const char* devicePath, DWORD access_, DWORD share_, DWORD disposition_,
+                      DWORD flags_) override {
+        calls.push_back("CreateFile");
+        path = devicePath;
+        access = access_;
+        share = share_;
+        disposition = disposition_;
+        flags = flags_;
+        return opens ? fakeHandle() : INVALID_HANDLE_VALUE;
+    }
+    BOOL setupComm(HANDLE, DWORD in, DWORD out) override {
+        calls.push_back("SetupComm");
+        inQueue = in;
+        outQueue = out;
+        return setupWorks;
+    }
+    BOOL getCommState(HANDLE, DCB* dcb) override {
+        calls.push_back("GetCommState");
+        if (getStateWorks) {
+            *dcb = reportedState;
+        }
+        return getStateWorks;
+    }
+    BOOL setCommState(HANDLE, DCB* dcb) override {
+        calls.push_back("SetCommState");
+        appliedState = *dcb;
+        return setStateWorks;
+    }
+    BOOL setCommTimeouts(HANDLE, COMMTIMEOUTS* timeouts) override {
+        calls.push_back("SetCommTimeouts");
+        appliedTimeouts = *timeouts;
+        return timeoutsWork;
+    }
+    BOOL clearCommError(HANDLE, DWORD* errors, COMSTAT* status) override {
+        calls.push_back("ClearCommError");
+        *errors = CE_FRAME;
+        status->cbInQue = queued;
+        return statusWorks;
+    }
+    BOOL readFile(HANDLE, void* buffer, DWORD count, DWORD* done) override {
+        calls.push_back("ReadFile");
+        requested = count;
+        std::memset(buffer, 'r', count);
+        *done = readWorks ? transferred : 0;
+        return readWorks;
+    }
+    BOOL writeFile(HANDLE, const void*, DWORD count, DWORD* done) override {
+        calls.push_back("WriteFile");
+        requested = count;
+        *done = writeWorks ? transferred : 0;
+        return writeWorks;
+    }
+    BOOL closeHandle(HANDLE handle) override {
+        calls.push_back("CloseHandle");
+        closed.push_back(handle);
+        return TRUE;
+    }
+};
+
+// Line options as an unusual driver might report them, so that any option the port
+// changes without being asked to shows up.
+DCB unusualState() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = 57600;
+    dcb.fBinary = TRUE;
+    dcb.fParity = TRUE;
+    dcb.fOutxCtsFlow = TRUE;
+    dcb.fOutxDsrFlow = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fDsrSensitivity = TRUE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fOutX = TRUE;
+    dcb.fInX = TRUE;
+    dcb.fErrorChar = TRUE;
+    dcb.fNull = TRUE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.fAbortOnError = TRUE;
+    dcb.XonLim = 11;
+    dcb.XoffLim = 22;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.ErrorChar = '?';
+    dcb.EofChar = 0x1A;
+    dcb.EvtChar = '!';
+    return dcb;
+}
+
+TEST(Win32SerialPortOpen, DevicePathIsTheNameCutTo59Characters) {
+    const std::string long70(70, 'x');
+    struct Case {
+        std::string name;
+        std::string path;
+    } cases[] = {
+        {"COM1", "\\\\.\\COM1"},
+        {"COM42", "\\\\.\\COM42"},
+        {"", "\\\\.\\"},
+        {std::string(59, 'y'), "\\\\.\\" + std::string(59, 'y')},
+        {long70, "\\\\.\\" + long70.substr(0, 59)},
+    };
+    for (const Case& c : cases) {
+        FakeCommApi api;
+        Win32SerialPort port(api);
+        port.openPort(c.name);
+        EXPECT_EQ(api.path, c.path) << c.name;
+    }
+}
+
+TEST(Win32SerialPortOpen, OpensExclusivelyForReadAndWriteWithoutOverlappedIo) {
+    FakeCommApi api;
+    api.reportedState = unusualState();
+    Win32SerialPort port(api);
+    ASSERT_TRUE(port.openPort("COM3"));
+    EXPECT_TRUE(port.isPortOpen());
+    EXPECT_EQ(api.access, static_cast<DWORD>(GENERIC_READ | GENERIC_WRITE));
+    EXPECT_EQ(api.share, 0u);
+    EXPECT_EQ(api.disposition, static_cast<DWORD>(OPEN_EXISTING));
+    EXPECT_EQ(api.flags & FILE_FLAG_OVERLAPPED, 0u);
+    EXPECT_EQ(api.inQueue, 1024u);
+    EXPECT_EQ(api.outQueue, 1024u);
+    const std::vector<std::string> order = {"CreateFile", "SetupComm", "GetCommState",
+                                            "SetCommState", "SetCommTimeouts"};
+    EXPECT_EQ(api.calls, order);
+}
+
+TEST(Win32SerialPortOpen, ChangesOnlyTheReceiversLineOptions) {
+    FakeCommApi api;
+    api.reportedState = unusualState();
+    Win32SerialPort port(api);
+    ASSERT_TRUE(port.openPort("COM3"));
+
+    DCB expected = unusualState();
+    expected.BaudRate = 1200;
+    expected.ByteSize = 8;
+    expected.Parity = NOPARITY;
+    expected.StopBits = TWOSTOPBITS;
+    expected.fOutxCtsFlow = FALSE;
+    expected.fRtsControl = RTS_CONTROL_DISABLE;
+    EXPECT_EQ(std::memcmp(&api.appliedState, &expected, sizeof(DCB)), 0)
+        << "baud " << api.appliedState.BaudRate << ", DTR " << api.appliedState.fDtrControl
+        << ", DSR flow " << api.appliedState.fOutxDsrFlow << ", XON/XOFF " << api.appliedState.fOutX
+        << api.appliedState.fInX;
+}
+
+TEST(Win32SerialPortOpen, SetsTheFiveTimeouts) {
+    FakeCommApi api;
+    Win32SerialPort port(api);
+    ASSERT_TRUE(port.openPort("COM3"));
+    EXPECT_EQ(api.appliedTimeouts.ReadIntervalTimeout, 100u);
+    EXPECT_EQ(api.appliedTimeouts.ReadTotalTimeoutMultiplier, 10u);
+    EXPECT_EQ(api.appliedTimeouts.ReadTotalTimeoutConstant, 100u);
+    EXPECT_EQ(api.appliedTimeouts.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(api.appliedTimeouts.WriteTotalTimeoutConstant, 10u);
+}
+
+TEST(Win32SerialPortOpen, FailuresCloseWhatWasOpenedAndOnlyTheLineOptionsCount) {
+    struct Case {
+        const char* what;
+        void (*breakIt)(FakeCommApi&);
+        bool opens;
+        size_t closes;
+    } cases[] = {
+        {"device missing", [](FakeCommApi& a) { a.opens = false; }, false, 0},
+        {"line options unreadable", [](FakeCommApi& a) { a.getStateWorks = false; }, false, 1},
+        {"line options refused", [](FakeCommApi& a) { a.setStateWorks = false; }, false, 1},
+        {"queue sizes refused", [](FakeCommApi& a) { a.setupWorks = false; }, true, 0},
+        {"time-outs refused", [](FakeCommApi& a) { a.timeoutsWork = false; }, true, 0},
+    };
+    for (const Case& c : cases) {
+        FakeCommApi api;
+        c.breakIt(api);
+        Win32SerialPort port(api);
+        EXPECT_EQ(port.openPort("COM5"), c.opens) << c.what;
+        EXPECT_EQ(port.isPortOpen(), c.opens) << c.what;
+        EXPECT_EQ(api.closed.size(), c.closes) << c.what;
+        for (HANDLE handle : api.closed) {
+            EXPECT_EQ(handle, fakeHandle()) << c.what;
+        }
+    }
+}
+
+TEST(Win32SerialPortOpen, ClosesTheHandleOnceAndAtDestruction) {
+    FakeCommApi api;
+    {
+        Win32SerialPort port(api);
+        ASSERT_TRUE(port.openPort("COM1"));
+        port.closePort();
+        EXPECT_FALSE(port.isPortOpen());
+        port.closePort();
+        EXPECT_EQ(api.closed.size(), 1u);
+        ASSERT_TRUE(port.openPort("COM1"));
+    }
+    EXPECT_EQ(api.closed.size(), 2u);
+}
+
+TEST(Win32SerialPortOpen, OpeningAgainDoesNotLeakTheFirstHandle) {
+    FakeCommApi api;
+    Win32SerialPort port(api);
+    ASSERT_TRUE(port.openPort("COM1"));
+    ASSERT_TRUE(port.openPort("COM2"));
+    EXPECT_EQ(api.closed.size(), 1u);
+}
+
+TEST(Win32SerialPortIo, BytesWaitingComesFromTheReceiveQueue) {
+    struct Case {
+        DWORD queued;
+        bool works;
+        int32_t expected;
+    } cases[] = {
+        {0, true, 0},   {1, true, 1}, {1024, true, 1024}, {0x80000000u, true, 0x7FFFFFFF},
+        {17, false, 0},
+    };
+    for (const Case& c : cases) {
+        FakeCommApi api;
+        Win32SerialPort port(api);
+        ASSERT_TRUE(port.openPort("COM1"));
+        api.queued = c.queued;
+        api.statusWorks = c.works;
+        EXPECT_EQ(port.bytesWaiting(), c.expected) << c.queued << (c.works ? "" : ", failing");
+    }
+}
+
+TEST(Win32SerialPortIo, ReadAndWriteReturnWhatTheDriverMoved) {
+    struct Case {
+        const char* what;
+        bool open;
+        int32_t count;
+        bool works;
+        DWORD transferred;
+        int32_t expected;
+        bool called;
+    } cases[] = {
+        {"whole", true, 5, true, 5, 5, true},
+        {"part (time-out)", true, 5, true, 2, 2, true},
+        {"none (time-out)", true, 1, true, 0, 0, true},
+        {"failure", true, 5, false, 3, 0, true},
+        {"more than asked", true, 2, true, 9, 2, true},
+        {"no port", false, 5, true, 5, 0, false},
+        {"zero count", true, 0, true, 5, 0, false},
+        {"negative count", true, -4, true, 5, 0, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool reading : {true, false}) {
+            FakeCommApi api;
+            Win32SerialPort port(api);
+            if (c.open) {
+                ASSERT_TRUE(port.openPort("COM1"));
+            }
+            api.calls.clear();
+            api.readWorks = api.writeWorks = c.works;
+            api.transferred = c.transferred;
+            uint8_t buffer[16] = {};
+            const int32_t moved =
+                reading ? port.readPort(buffer, c.count) : port.writePort(buffer, c.count);
+            EXPECT_EQ(moved, c.expected) << c.what << (reading ? " read" : " write");
+            EXPECT_EQ(!api.calls.empty(), c.called) << c.what;
+            if (c.called) {
+                EXPECT_EQ(api.requested, static_cast<DWORD>(c.count)) << c.what;
+            }
+        }
+    }
+}
+
+TEST(Win32SerialPortIo, NothingReachesTheDriverWithNoPortOpen) {
+    FakeCommApi api;
+    Win32SerialPort port(api);
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    port.closePort();
+    EXPECT_TRUE(api.calls.empty());
+}
+
+TEST(Win32SerialPortNames, Com1ToCom99InOrder) {
+    FakeCommApi api;
+    Win32SerialPort port(api);
+    const std::vector<std::string> names = port.portNames();
+    ASSERT_EQ(names.size(), 99u);
+    EXPECT_EQ(names[0], "COM1");
+    EXPECT_EQ(names[9], "COM10");
+    EXPECT_EQ(names[98], "COM99");
+}
+
+TEST(Win32Clock, PausesAtLeastTheirLengthAndNothingForNoLength) {
+    struct Case {
+        int32_t ms;
+        double atLeast;
+        double atMost;
+    } cases[] = {{-5, 0, 50}, {0, 0, 50}, {1, 1, 100}, {25, 25, 200}, {200, 200, 600}};
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    Win32Clock clock;
+    for (const Case& c : cases) {
+        LARGE_INTEGER start{};
+        LARGE_INTEGER end{};
+        QueryPerformanceCounter(&start);
+        clock.pauseMs(c.ms);
+        QueryPerformanceCounter(&end);
+        const double ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                          static_cast<double>(frequency.QuadPart);
+        EXPECT_GE(ms, c.atLeast) << c.ms;
+        EXPECT_LE(ms, c.atMost) << c.ms;
+    }
+}
+
+}  // namespace
+}  // namespace tamlo
