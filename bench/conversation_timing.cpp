@@ -34,6 +34,8 @@ struct Generation {
 constexpr Generation kGenerations[] = {{1, "1.50"}, {2, "1.90"}, {3, "2.05"}};
 
 struct HandlerRuns {
+    HandlerRuns(const char* handlerName, int id) : name(handlerName), controlId(id) {}
+
     const char* name;
     int controlId;
     std::vector<double> wallMs;
@@ -130,8 +132,8 @@ void benchGeneration(const Generation& generation, int runCount) {
     window.choosePortEntry(server.devicePath());
     app.dispatch(ids::PortList);
 
-    HandlerRuns load{.name = "LOAD", .controlId = ids::LoadButton};
-    HandlerRuns store{.name = "STORE", .controlId = ids::StoreButton};
+    HandlerRuns load("LOAD", ids::LoadButton);
+    HandlerRuns store("STORE", ids::StoreButton);
     if (!port.isPortOpen()) {
         note(load, "the simulated receiver's port did not open");
     }

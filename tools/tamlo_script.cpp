@@ -426,7 +426,7 @@ class Session {
     void printPixel(const std::vector<std::string>& args) {
         const auto x = args.size() == 2 ? wholeNumber(args[0]) : std::nullopt;
         const auto y = args.size() == 2 ? wholeNumber(args[1]) : std::nullopt;
-        if (!x || !y) {
+        if (!x || !y || *x < INT32_MIN || *x > INT32_MAX || *y < INT32_MIN || *y > INT32_MAX) {
             return error("usage: pixel X Y");
         }
         const Image* image = shownImage();
