@@ -95,9 +95,11 @@ void printRuns(const Generation& generation, const HandlerRuns& runs) {
         format("%s, generation %d (firmware %s)", runs.name, generation.number, generation.version);
     const std::string measured = format(
         "ratio %.4f median, %.4f worst: %.1f / %.1f ms against %lld ms nominal "
-        "(%d commands, %d paced characters; %zu runs)",
+        "(%d commands, %d paced characters; %zu runs); beyond nominal: pauses' overshoot "
+        "%.1f ms, work %.1f ms (medians)",
         ratio.median, ratio.worst, wall.median, wall.worst, static_cast<long long>(runs.nominalMs),
-        runs.commands, runs.pacedCharacters, wall.count);
+        runs.commands, runs.pacedCharacters, wall.count, summarize(runs.oversleptMs).median,
+        summarize(runs.awakeMs).median);
     printRow(figure, measured, format("ratio <= %.3f", kTargetRatio),
              metText(ratio.count > 0 && ratio.worst <= kTargetRatio));
     for (const std::string& text : runs.notes) {

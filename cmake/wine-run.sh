@@ -22,6 +22,12 @@ if [ ! -f "$prefix/system.reg" ]; then
     ) 9>"$prefix.lock"
 fi
 # Keep the prefix's server running between programs: a cold start costs seconds, and a
-# test run starts one program per test. It ends by itself once idle for that long.
-wineserver -p "${TAMLO_WINESERVER_PERSIST:-10}" </dev/null >/dev/null 2>&1 || true
+# test run starts one program per test. It ends by itself once idle for that long (the
+# number must follow -p directly: "-p 10" would keep it for ever).
+if wineserver "-p${TAMLO_WINESERVER_PERSIST:-10}" </dev/null >/dev/null 2>&1; then
+    # A new server. The prefix's own background processes start with the first program
+    # and would hold on to that program's output until the server ends, so that whoever
+    # reads it (CTest) waits as long: a first program with no output starts them.
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec wine "$@"

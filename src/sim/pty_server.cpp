@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -20,9 +21,17 @@
 namespace tamlo::sim {
 namespace {
 
-// While no one has the slave open the master reports a hang-up at once on every poll;
-// we look again this often instead of spinning.
+// While no one has the slave open the master reports a hang-up at once on every poll. We
+// learn of the next open from inotify; only where that is not to be had do we look again
+// this often instead of spinning.
 constexpr int kHangUpRecheckMs = 20;
+
+// Drops the queued notifications; each only says "look again".
+void drainNotifications(int fd) {
+    alignas(inotify_event) char buffer[4096];
+    while (read(fd, buffer, sizeof buffer) > 0) {
+    }
+}
 
 int64_t monotonicNs() {
     timespec now{};
@@ -207,6 +216,20 @@ void PtyServer::serve() {
         }
     };
     const auto nowNs = [this] { return monotonicNs() - startNs_; };
+    // Opens of the device wake us while it is closed, so an idle server sleeps.
+    int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (opens >= 0 && inotify_add_watch(opens, devicePath_.c_str(), IN_OPEN) < 0) {
+        close(opens);
+        opens = -1;
+    }
+    struct CloseOnExit {
+        int& fd;
+        ~CloseOnExit() {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
+    } closeOpens{opens};
 
     for (;;) {
         link.runUntil(nowNs(), deliver);
@@ -222,6 +245,16 @@ void PtyServer::serve() {
             // Is someone there now? Poll the master alone, without waiting.
             pollfd probe{master_, POLLIN, 0};
             if (poll(&probe, 1, 0) >= 0 && (probe.revents & (POLLHUP | POLLERR)) != 0) {
+                if (opens >= 0) {
+                    pollfd waits[2] = {{wakeRead_, POLLIN, 0}, {opens, POLLIN, 0}};
+                    if (poll(waits, 2, timeoutMs) > 0) {
+                        if (waits[0].revents != 0) {
+                            return;  // asked to stop
+                        }
+                        drainNotifications(opens);
+                    }
+                    continue;
+                }
                 const int wait =
                     timeoutMs < 0 ? kHangUpRecheckMs : std::min(timeoutMs, kHangUpRecheckMs);
                 if (poll(fds, 1, wait) > 0) {

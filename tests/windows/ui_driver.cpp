@@ -524,6 +524,18 @@ int main(int argc, char** argv) {
         driver.lastSeen.clear();
         if (!step->second.run(driver, args)) {
             std::printf("FAIL %s: saw %s\n", shown.c_str(), driver.lastSeen.c_str());
+            // What the window showed then, to tell a lost line from a wrong port.
+            if (driver.main != nullptr && IsWindow(driver.main)) {
+                LRESULT chosen = CB_ERR;
+                send(controlOf(driver, kPortListId), CB_GETCURSEL, 0, 0, chosen);
+                const std::vector<std::string> entries = portEntries(driver);
+                const std::optional<std::string> status = statusText(driver);
+                std::printf("     window: port %s of %zu, status '%s'\n",
+                            chosen >= 0 && static_cast<size_t>(chosen) < entries.size()
+                                ? ("'" + entries[static_cast<size_t>(chosen)] + "'").c_str()
+                                : "(none)",
+                            entries.size(), status ? status->c_str() : "(unreadable)");
+            }
             std::fflush(stdout);
             return 1;
         }

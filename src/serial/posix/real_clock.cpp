@@ -1,9 +1,18 @@
 #include "serial/posix/real_clock.h"
 
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <ctime>
 
 namespace tamlo {
+
+RealClock::RealClock() {
+    // The kernel may let a sleep run 50 us late by default to batch wake-ups; the receiver's
+    // paced writes add up hundreds of pauses, so ask for the tightest slack the thread may
+    // have. A refusal only costs precision.
+    (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 void RealClock::pauseMs(int32_t ms) {
     if (ms <= 0) {

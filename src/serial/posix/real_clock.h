@@ -10,6 +10,7 @@ namespace tamlo {
 
 class RealClock final : public Clock {
   public:
+    RealClock();
     void pauseMs(int32_t ms) override;
 };
 

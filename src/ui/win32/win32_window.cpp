@@ -37,7 +37,8 @@ NativeKind nativeKind(ControlKind kind) {
         case ControlKind::PushButton:
             return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
         case ControlKind::DropDownList:
-            // No integral height: the opened list ends exactly 350 pixels below the top.
+            // No integral height: the opened list takes the full 350 pixels, not a whole
+            // number of entries.
             return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
                     0};
         case ControlKind::CheckBox:
@@ -448,7 +449,7 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
         self->releaseTraceBitmap();
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
-    return self->onMessage(message, wParam, lParam);
+    return self->onMessage(hwnd, message, wParam, lParam);
 }
 
 void CALLBACK Win32Window::timerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
@@ -458,7 +459,7 @@ void CALLBACK Win32Window::timerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
     }
 }
 
-LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             onCommand(wParam, lParam);
@@ -477,7 +478,7 @@ LRESULT Win32Window::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         default:
-            return DefWindowProcA(window_, message, wParam, lParam);
+            return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 }
 

@@ -59,7 +59,7 @@ class Win32Window final : public Window {
   private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static void CALLBACK timerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
-    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(WPARAM wParam, LPARAM lParam);
     void destroyControl(int id);
     void keepLabelsUnderFields();
