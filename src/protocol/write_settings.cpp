@@ -56,9 +56,12 @@ void sendAudioSettings(Line& line, Window& window, int32_t& errorCode, int gener
     if (level < 10) {
         command += "0";
     }
-    command += formatInteger(level) + "D" + formatInteger(diversityState);
+    command += formatInteger(level);
+    command += "D";
+    command += formatInteger(diversityState);
     if (generation == 3) {
-        command += "P" + formatInteger(window.controlState(ids::DiversityOrLnaCheck));
+        command += "P";
+        command += formatInteger(window.controlState(ids::DiversityOrLnaCheck));
     }
     sendPaced(line, command, pause);
 }
@@ -93,7 +96,10 @@ void writeSettings(Line& line, const DeviceSettings& settings, Window& window, i
         checkChannel(n, channelCode, window, errorCode);
         // Once any check has failed, no later channel is sent: the receiver keeps its own.
         if (errorCode == 0) {
-            sendPaced(line, "C" + formatInteger(n) + formatInteger(channelCode), pause);
+            std::string command = "C";
+            command += formatInteger(n);
+            command += formatInteger(channelCode);
+            sendPaced(line, command, pause);
         }
     }
 
@@ -103,7 +109,9 @@ void writeSettings(Line& line, const DeviceSettings& settings, Window& window, i
     if (!holdsNumber(thresholdText) || thresholdValue > 99) {
         errorCode = errors::InvalidThreshold;
     } else {
-        sendPaced(line, "T" + formatInteger(thresholdValue), pause);
+        std::string command = "T";
+        command += formatInteger(thresholdValue);
+        sendPaced(line, command, pause);
     }
 
     // The receiver always sees the session closed that it saw opened.
