@@ -445,7 +445,7 @@ TEST(QtWindow, EachUserEventDispatchesItsIdOnce) {
     };
     const Case cases[] = {
         {"choose a port", [](Program& p) { p.chooseNextPort(); }, {23}},
-        {"choose the same port again",
+        {"arrow up at the first entry moves nothing",
          [](Program& p) { QTest::keyClick(p.portList(), Qt::Key_Up); },
          {}},
         {"the program refills the list",

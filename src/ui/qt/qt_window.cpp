@@ -140,7 +140,8 @@ QString fromLatin1Text(std::string_view text) {
 
 QtWindow::QtWindow() : traceTimer_(std::make_unique<QTimer>()) {
     traceTimer_->setInterval(kTraceTimerPeriodMs);
-    traceTimer_->setTimerType(Qt::CoarseTimer);
+    // A coarse timer may fire up to 5 % early; the receiver is polled once a second, not more.
+    traceTimer_->setTimerType(Qt::PreciseTimer);
     QObject::connect(traceTimer_.get(), &QTimer::timeout, [this] {
         if (handlers_.traceTimer) {
             handlers_.traceTimer();
@@ -243,15 +244,11 @@ void QtWindow::createControl(const ControlSpec& entry) {
         // (mouse or space bar), not for the program's setChecked.
         QObject::connect(check, &QCheckBox::clicked, [this, id, check] { dispatch(id, check); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        lastPortIndex_ = -1;
         // activated is the user's choice only; entries the program adds or removes do not
-        // raise it. Choosing the entry that is already chosen changes nothing.
-        QObject::connect(combo, &QComboBox::activated, [this, id, combo](int index) {
-            if (index != lastPortIndex_) {
-                lastPortIndex_ = index;
-                dispatch(id, combo);
-            }
-        });
+        // raise it. Choosing the same entry again counts too: after "Communication Port not
+        // available" it is how the user tries the port once more.
+        QObject::connect(combo, &QComboBox::activated,
+                         [this, id, combo](int) { dispatch(id, combo); });
     }
     if (entry.kind == ControlKind::BorderedLabel) {
         // A frame shares its place with the field that replaces it; the field must stay
@@ -373,7 +370,6 @@ void QtWindow::setControlState(int id, int32_t state) {
 void QtWindow::clearPortList() {
     if (QComboBox* combo = portList()) {
         combo->clear();
-        lastPortIndex_ = -1;
     }
 }
 

@@ -90,7 +90,6 @@ class QtWindow final : public Window {
     // The control whose event is being handled: replacing it then must wait until its
     // signal has returned.
     QWidget* dispatching_ = nullptr;
-    int lastPortIndex_ = -1;
     bool closing_ = false;
 };
 
