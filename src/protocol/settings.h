@@ -32,8 +32,9 @@ inline constexpr int kSlotCount = 13;
 struct DeviceSettings {
     std::array<int32_t, kSlotCount> slots{};
 
-    int32_t& operator[](int slot) { return slots.at(static_cast<size_t>(slot)); }
-    int32_t operator[](int slot) const { return slots.at(static_cast<size_t>(slot)); }
+    // Every caller names a slot of the table above; nothing computes an index from the line.
+    int32_t& operator[](int slot) { return slots[static_cast<size_t>(slot)]; }
+    int32_t operator[](int slot) const { return slots[static_cast<size_t>(slot)]; }
     // Channel n = 1..6.
     int32_t& channel(int n) { return (*this)[channelFreq1 + n - 1]; }
     int32_t channel(int n) const { return (*this)[channelFreq1 + n - 1]; }

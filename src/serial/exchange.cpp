@@ -9,19 +9,24 @@ void pauseMs(Clock& clock, int32_t ms) {
 }
 
 void flushInput(SerialPort& port) {
-    // Bounded like readResponse: a port that keeps reporting bytes it never delivers must
-    // not hold the program forever.
-    for (int64_t attempts = 0; attempts < kMaxResponseBytes && port.bytesWaiting() > 0;
-         ++attempts) {
+    // Bounded, like readResponse: neither a streaming device nor one that reports bytes it
+    // never delivers may hold the program forever.
+    int64_t dropped = 0;
+    int64_t emptyReads = 0;
+    while (dropped < kMaxFlushBytes && emptyReads < kMaxEmptyReads && port.bytesWaiting() > 0) {
         uint8_t scratch = 0;
-        // Dropped whether or not the read delivered a byte: the loop ends on the count.
-        (void)port.readPort(&scratch, 1);
+        if (port.readPort(&scratch, 1) == 1) {
+            ++dropped;
+            emptyReads = 0;
+        } else {
+            ++emptyReads;
+        }
     }
 }
 
 void sendCommand(Line& line, std::string_view command) {
     const std::string first = leftPart(command, 1);
-    if (line.tap != nullptr) {
+    if (line.tap != nullptr && line.port.isPortOpen()) {
         line.tap->onSend(first);
     }
     if (!first.empty()) {
@@ -35,7 +40,7 @@ void sendPaced(Line& line, std::string_view text, int32_t pause) {
     if (text.empty()) {
         return;
     }
-    if (line.tap != nullptr) {
+    if (line.tap != nullptr && line.port.isPortOpen()) {
         line.tap->onSend(text);
     }
     for (const char c : text) {
@@ -48,14 +53,18 @@ void sendPaced(Line& line, std::string_view text, int32_t pause) {
 std::string readResponse(SerialPort& port, std::string_view marker) {
     std::string answer;
     bool collecting = false;
-    // Every read attempt counts toward the bound, so neither a streaming device nor one
-    // that reports bytes it never delivers can keep us here.
-    for (int64_t attempts = 0; attempts < kMaxResponseBytes && port.bytesWaiting() >= 1;
-         ++attempts) {
+    // Neither a streaming device nor one that reports bytes it never delivers may keep us
+    // here: at most kMaxResponseBytes bytes are taken, and a few empty reads in a row end it.
+    int64_t taken = 0;
+    int64_t emptyReads = 0;
+    while (taken < kMaxResponseBytes && emptyReads < kMaxEmptyReads && port.bytesWaiting() >= 1) {
         uint8_t byte = 0;
         if (port.readPort(&byte, 1) != 1) {
+            ++emptyReads;
             continue;
         }
+        ++taken;
+        emptyReads = 0;
         const std::string one = charText(byte);
         // Appending before testing: the byte that starts collection is not part of the
         // answer, while a later byte equal to the marker is.

@@ -12,8 +12,9 @@
 
 namespace tamlo {
 
-// Told of every sendCommand and sendPaced call before its first byte goes out, with the
-// characters it is about to send; the session runner prints them as the wire log.
+// Told of every sendCommand and sendPaced call made while a port is open, before its first
+// byte goes out, with the characters it is about to send; the session runner prints them as
+// the wire log.
 class WireTap {
   public:
     virtual ~WireTap() = default;
@@ -31,6 +32,12 @@ inline constexpr int32_t kCommandPauseMs = 200;
 // A receiver that streams without a pause must not hang the program; on a real
 // 1200-baud line far fewer bytes than this arrive between two collections.
 inline constexpr int64_t kMaxResponseBytes = 4096;
+// The flush drains what a driver may have buffered (more than the 1024-byte queue on some
+// systems) and stops only at this many bytes, which a 1200-baud line needs minutes to send.
+inline constexpr int64_t kMaxFlushBytes = 65536;
+// A port that keeps reporting bytes waiting but delivers none is broken; after this many
+// empty reads in a row the primitive stops asking.
+inline constexpr int64_t kMaxEmptyReads = 16;
 
 void pauseMs(Clock& clock, int32_t ms);
 // Drops every byte waiting now; does not wait for bytes still on their way.

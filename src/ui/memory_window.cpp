@@ -117,9 +117,7 @@ bool MemoryWindow::setInnerHeight(int height) {
 }
 
 void MemoryWindow::createTraceImage(const Image& image) {
-    static constexpr ControlSpec kSpec{ids::TraceImage, "TraceImage", ControlKind::ImageControl,
-                                       kTraceImagePlace, ""};
-    createControl(kSpec);
+    createControl(*findControl(ids::TraceImage));
     auto it = controls_.find(ids::TraceImage);
     if (it != controls_.end()) {
         it->second.image = image;

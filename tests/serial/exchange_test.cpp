@@ -93,13 +93,17 @@ TEST(ReadResponse, EndsOnAPortThatNeverStopsStreaming) {
     EXPECT_EQ(static_cast<int64_t>(readResponse(streaming, "V").size()), kMaxResponseBytes - 1);
     EXPECT_EQ(streaming.reads, kMaxResponseBytes);
 
+    streaming.reads = 0;
+    flushInput(streaming);
+    EXPECT_EQ(streaming.reads, kMaxFlushBytes);
+
     StreamingPort liar;  // says bytes are waiting, never delivers one
     liar.deliver = false;
     EXPECT_EQ(readResponse(liar, "V"), "");
-    EXPECT_EQ(liar.reads, kMaxResponseBytes);
+    EXPECT_EQ(liar.reads, kMaxEmptyReads);
     liar.reads = 0;
     flushInput(liar);
-    EXPECT_EQ(liar.reads, kMaxResponseBytes);
+    EXPECT_EQ(liar.reads, kMaxEmptyReads);
 }
 
 TEST(SendPaced, EachCharacterIsItsOwnWriteFollowedByThePause) {
@@ -188,6 +192,50 @@ TEST(PauseMs, AdvancesVirtualTimeExactly) {
         expected += ms > 0 ? ms : 0;
         EXPECT_EQ(q.port.nowNs(), expected * kNsPerMs) << ms;
     }
+}
+
+}  // namespace
+}  // namespace tamlo
+
+namespace tamlo {
+namespace {
+
+// A driver queue of any size, whose reads now and then deliver nothing.
+struct QueuedPort : SerialPort {
+    std::string queue;
+    int64_t reads = 0;
+    int64_t failEvery = 0;  // every n-th read delivers nothing; 0: never
+    bool openPort(std::string_view) override { return true; }
+    void closePort() override {}
+    bool isPortOpen() const override { return true; }
+    int32_t bytesWaiting() override { return static_cast<int32_t>(queue.size()); }
+    int32_t readPort(uint8_t* buffer, int32_t count) override {
+        ++reads;
+        if (count < 1 || queue.empty() || (failEvery > 0 && reads % failEvery == 0)) {
+            return 0;
+        }
+        buffer[0] = static_cast<uint8_t>(queue.front());
+        queue.erase(0, 1);
+        return 1;
+    }
+    int32_t writePort(const uint8_t*, int32_t count) override { return count; }
+    std::vector<std::string> portNames() override { return {}; }
+};
+
+TEST(FlushInput, DrainsMoreThanOneResponseBoundAndSurvivesEmptyReads) {
+    QueuedPort port;
+    port.queue = std::string(5000, 'V');
+    port.failEvery = 3;
+    flushInput(port);
+    EXPECT_TRUE(port.queue.empty());
+}
+
+TEST(ReadResponse, AnEmptyReadNowAndThenLosesNothing) {
+    QueuedPort port;
+    port.queue = "xxR123\r\n";
+    port.failEvery = 2;
+    EXPECT_EQ(readResponse(port, "R"), "123\r\n");
+    EXPECT_TRUE(port.queue.empty());
 }
 
 }  // namespace

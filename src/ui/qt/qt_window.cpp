@@ -410,9 +410,7 @@ void QtWindow::showImage(QLabel* label, const Image& image) {
 }
 
 void QtWindow::createTraceImage(const Image& image) {
-    ControlSpec entry{ids::TraceImage, "TraceImage", ControlKind::ImageControl, kTraceImagePlace,
-                      ""};
-    createControl(entry);
+    createControl(*findControl(ids::TraceImage));
     if (auto* label = qobject_cast<QLabel*>(control(ids::TraceImage))) {
         showImage(label, image);
     }
