@@ -321,7 +321,7 @@ class Session {
     void printForm() {
         for (const auto& [id, control] : window_.controls()) {
             std::cout << id;
-            switch (control.spec.kind) {
+            switch (control.item.kind) {
                 case ControlKind::CheckBox:
                     std::cout << (control.state != 0 ? " [x] " : " [ ] ") << control.text;
                     break;
@@ -357,9 +357,9 @@ class Session {
         static constexpr const char* kKinds[] = {"edit",     "label",    "bordered", "button",
                                                  "dropdown", "checkbox", "image"};
         for (int id : window_.creationOrder()) {
-            const ControlSpec& spec = window_.control(id)->spec;
-            const Rect& r = spec.place;
-            std::cout << id << ' ' << spec.name << ' ' << kKinds[static_cast<int>(spec.kind)] << ' '
+            const ControlSpec& item = window_.control(id)->item;
+            const Rect& r = item.place;
+            std::cout << id << ' ' << item.name << ' ' << kKinds[static_cast<int>(item.kind)] << ' '
                       << r.x << ',' << r.y << ' ' << r.width << 'x' << r.height << '\n';
         }
     }

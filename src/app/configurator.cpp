@@ -16,8 +16,8 @@ void Configurator::startUp() {
         if (window_.createStatusBar()) {
             window_.setStatusText(kCopyrightLine);
         }
-        for (const ControlSpec& spec : fixedControls()) {
-            window_.createControl(spec);
+        for (const ControlSpec& item : fixedControls()) {
+            window_.createControl(item);
         }
     }
     discoverPorts(line_.port, window_);

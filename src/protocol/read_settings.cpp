@@ -7,8 +7,8 @@ namespace tamlo {
 namespace {
 
 void createGenerationControl(Window& window, int id, int generation) {
-    if (const ControlSpec* spec = generationControl(id, generation)) {
-        window.createControl(*spec);
+    if (const ControlSpec* item = generationControl(id, generation)) {
+        window.createControl(*item);
     }
 }
 

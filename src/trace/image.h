@@ -16,7 +16,7 @@ struct Rgb {
 };
 
 class Image {
-public:
+  public:
     static constexpr int kWidth = 360;
     static constexpr int kHeight = 150;
 
@@ -40,7 +40,7 @@ public:
 
     friend bool operator==(const Image&, const Image&) = default;
 
-private:
+  private:
     std::vector<uint8_t> pixels_;
 };
 

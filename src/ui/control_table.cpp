@@ -54,9 +54,9 @@ constexpr ControlSpec kTraceImageSpec{ids::TraceImage, "TraceImage", K::ImageCon
 
 template <size_t N>
 const ControlSpec* findIn(const std::array<ControlSpec, N>& table, int id) {
-    for (const ControlSpec& spec : table) {
-        if (spec.id == id) {
-            return &spec;
+    for (const ControlSpec& item : table) {
+        if (item.id == id) {
+            return &item;
         }
     }
     return nullptr;
@@ -82,8 +82,8 @@ const ControlSpec* findControl(int id, int generation) {
     if (id == ids::TraceImage) {
         return &kTraceImageSpec;
     }
-    if (const ControlSpec* spec = findIn(kFixed, id)) {
-        return spec;
+    if (const ControlSpec* item = findIn(kFixed, id)) {
+        return item;
     }
     return generationControl(id, generation);
 }

@@ -21,16 +21,16 @@ bool MemoryWindow::createStatusBar() {
     return true;
 }
 
-void MemoryWindow::createControl(const ControlSpec& spec) {
+void MemoryWindow::createControl(const ControlSpec& item) {
     if (!open_) {
         return;
     }
-    controls_.erase(spec.id);
-    std::erase(creationOrder_, spec.id);
-    Control control{spec, std::string(spec.text), 0, std::nullopt};
-    controls_.emplace(spec.id, std::move(control));
-    creationOrder_.push_back(spec.id);
-    if (spec.id == ids::PortList) {
+    controls_.erase(item.id);
+    std::erase(creationOrder_, item.id);
+    Control control{item, std::string(item.text), 0, std::nullopt};
+    controls_.emplace(item.id, std::move(control));
+    creationOrder_.push_back(item.id);
+    if (item.id == ids::PortList) {
         portEntries_.clear();
         chosenEntry_.reset();
     }
@@ -65,7 +65,7 @@ void MemoryWindow::setControlText(int id, std::string_view text) {
 
 int32_t MemoryWindow::controlState(int id) {
     const Control* c = control(id);
-    if (c == nullptr || c->spec.kind != ControlKind::CheckBox) {
+    if (c == nullptr || c->item.kind != ControlKind::CheckBox) {
         return 0;
     }
     return c->state;
@@ -73,7 +73,7 @@ int32_t MemoryWindow::controlState(int id) {
 
 void MemoryWindow::setControlState(int id, int32_t state) {
     auto it = controls_.find(id);
-    if (it != controls_.end() && it->second.spec.kind == ControlKind::CheckBox) {
+    if (it != controls_.end() && it->second.item.kind == ControlKind::CheckBox) {
         it->second.state = state != 0 ? 1 : 0;
     }
 }

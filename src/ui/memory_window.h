@@ -15,7 +15,7 @@ namespace tamlo {
 class MemoryWindow : public Window {
   public:
     struct Control {
-        ControlSpec spec;  // name and text views point into the static control table
+        ControlSpec item;  // name and text views point into the static control table
         std::string text;
         int32_t state = 0;
         std::optional<Image> image;  // TraceImage only
@@ -23,7 +23,7 @@ class MemoryWindow : public Window {
 
     bool openMainWindow() override;
     bool createStatusBar() override;
-    void createControl(const ControlSpec& spec) override;
+    void createControl(const ControlSpec& item) override;
     bool hasControl(int id) const override;
     std::string controlText(int id) override;
     void setControlText(int id, std::string_view text) override;

@@ -23,7 +23,7 @@ class Window {
     virtual bool createStatusBar() = 0;
     // Creates the control at its place with its text; an existing control with the same id
     // is destroyed first. Controls created later come later in the Tab order.
-    virtual void createControl(const ControlSpec& spec) = 0;
+    virtual void createControl(const ControlSpec& item) = 0;
     virtual bool hasControl(int id) const = 0;
     // For PortList, the chosen entry ("" when none is chosen); "" for a missing control.
     virtual std::string controlText(int id) = 0;

@@ -42,10 +42,10 @@ TEST(ControlTable, GenerationControlsHaveTheirTexts) {
         {38, 3, "Audio level", {300, 163, 70, 20}},
     };
     for (const Case& c : cases) {
-        const ControlSpec* spec = generationControl(c.id, c.generation);
-        ASSERT_NE(spec, nullptr) << c.id;
-        EXPECT_EQ(spec->text, c.text);
-        EXPECT_EQ(spec->place, c.place);
+        const ControlSpec* item = generationControl(c.id, c.generation);
+        ASSERT_NE(item, nullptr) << c.id;
+        EXPECT_EQ(item->text, c.text);
+        EXPECT_EQ(item->place, c.place);
     }
     EXPECT_EQ(generationControl(43, 2), nullptr);
     EXPECT_EQ(generationControl(9, 1), nullptr);

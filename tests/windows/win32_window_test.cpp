@@ -98,8 +98,8 @@ class Win32WindowTest : public ::testing::Test {
         });
         ASSERT_TRUE(window->openMainWindow());
         ASSERT_TRUE(window->createStatusBar());
-        for (const ControlSpec& spec : fixedControls()) {
-            window->createControl(spec);
+        for (const ControlSpec& item : fixedControls()) {
+            window->createControl(item);
         }
         pump(50);
     }
@@ -130,8 +130,8 @@ class Win32WindowTest : public ::testing::Test {
 
     void createGeneration(int generation) {
         for (int id : {9, 38, 41, 42, 43}) {
-            if (const ControlSpec* spec = generationControl(id, generation)) {
-                window->createControl(*spec);
+            if (const ControlSpec* item = generationControl(id, generation)) {
+                window->createControl(*item);
             }
         }
     }
@@ -183,18 +183,18 @@ TEST_F(Win32WindowTest, MainWindowIsACentredFixedSizeWindowWithTitleAndIcon) {
 }
 
 TEST_F(Win32WindowTest, FixedControlsAreNativeControlsAtTheirPlaces) {
-    for (const ControlSpec& spec : fixedControls()) {
-        SCOPED_TRACE(std::string(spec.name));
-        HWND handle = control(spec.id);
+    for (const ControlSpec& item : fixedControls()) {
+        SCOPED_TRACE(std::string(item.name));
+        HWND handle = control(item.id);
         ASSERT_NE(handle, nullptr);
         const LONG style = GetWindowLongA(handle, GWL_STYLE);
         const LONG exStyle = GetWindowLongA(handle, GWL_EXSTYLE);
-        EXPECT_EQ(windowText(handle), spec.text);
+        EXPECT_EQ(windowText(handle), item.text);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(handle, WM_GETFONT, 0, 0)),
                   static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-        EXPECT_EQ((style & WS_TABSTOP) != 0, takesFocus(spec.kind));
-        EXPECT_EQ(asRect(rectIn(main(), handle)), spec.place);
-        switch (spec.kind) {
+        EXPECT_EQ((style & WS_TABSTOP) != 0, takesFocus(item.kind));
+        EXPECT_EQ(asRect(rectIn(main(), handle)), item.place);
+        switch (item.kind) {
             case ControlKind::EditField:
                 EXPECT_EQ(className(handle), "Edit");
                 EXPECT_TRUE(style & ES_AUTOHSCROLL);
@@ -206,7 +206,7 @@ TEST_F(Win32WindowTest, FixedControlsAreNativeControlsAtTheirPlaces) {
                 EXPECT_EQ(className(handle), "Static");
                 EXPECT_EQ(style & SS_TYPEMASK, SS_LEFT);
                 EXPECT_EQ((exStyle & WS_EX_CLIENTEDGE) != 0,
-                          spec.kind == ControlKind::BorderedLabel);
+                          item.kind == ControlKind::BorderedLabel);
                 break;
             case ControlKind::PushButton:
                 EXPECT_EQ(className(handle), "Button");

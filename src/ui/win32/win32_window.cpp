@@ -169,30 +169,30 @@ bool Win32Window::createStatusBar() {
     return true;
 }
 
-void Win32Window::createControl(const ControlSpec& spec) {
+void Win32Window::createControl(const ControlSpec& item) {
     if (window_ == nullptr) {
         return;
     }
-    destroyControl(spec.id);
+    destroyControl(item.id);
 
-    const NativeKind native = nativeKind(spec.kind);
+    const NativeKind native = nativeKind(item.kind);
     // A drop-down list is created as high as it is with its list open; Windows takes the
     // closed height from the font.
     const int height =
-        spec.kind == ControlKind::DropDownList ? kPortListOpenHeight : spec.place.height;
-    const std::string text(spec.text);
+        item.kind == ControlKind::DropDownList ? kPortListOpenHeight : item.place.height;
+    const std::string text(item.text);
     HWND control = CreateWindowExA(native.exStyle, native.windowClass, text.c_str(),
                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | native.style,
-                                   spec.place.x, spec.place.y, spec.place.width, height, window_,
-                                   idAsMenu(spec.id), instance_, nullptr);
+                                   item.place.x, item.place.y, item.place.width, height, window_,
+                                   idAsMenu(item.id), instance_, nullptr);
     if (control == nullptr) {
         return;
     }
-    kinds_[spec.id] = spec.kind;
+    kinds_[item.id] = item.kind;
     useDefaultFont(control);
 
-    if (spec.kind == ControlKind::DropDownList) {
-        fitDropDownList(control, spec.place.height);
+    if (item.kind == ControlKind::DropDownList) {
+        fitDropDownList(control, item.place.height);
     }
     keepLabelsUnderFields();
 }

@@ -39,7 +39,7 @@ class Win32Window final : public Window {
 
     bool openMainWindow() override;
     bool createStatusBar() override;
-    void createControl(const ControlSpec& spec) override;
+    void createControl(const ControlSpec& item) override;
     bool hasControl(int id) const override;
     std::string controlText(int id) override;
     void setControlText(int id, std::string_view text) override;
