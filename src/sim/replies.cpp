@@ -12,14 +12,13 @@
 //   "R"  the RSSI in decimal, CR LF.
 // None of the bodies contains an upper-case V, X, M or R: the program keeps what follows
 // the first one it sees, so a stray letter would shift every field of the reply.
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <system_error>
 
+#include "protocol/settings.h"
 #include "sim/receiver.h"
+#include "text/conversions.h"
 
 namespace tamlo::sim {
 namespace {
@@ -52,32 +51,14 @@ std::string frequencyText(int32_t channelCode) {
 
 }  // namespace
 
+// The receiver sorts itself exactly as the program sorts it: the same conversions, so the
+// two can never disagree about a version such as "1.81".
 int32_t firmwareCodeOf(std::string_view version) {
-    size_t start = version.find_first_not_of(" \t\r\n\v\f");
-    if (start == std::string_view::npos) {
-        return 0;
-    }
-    if (version[start] == '+') {
-        ++start;
-    }
-    float value = 0.0F;
-    const auto [end, error] =
-        std::from_chars(version.data() + start, version.data() + version.size(), value);
-    if (error != std::errc{} || !std::isfinite(value)) {
-        return 0;
-    }
-    const double code = std::trunc(static_cast<double>(value) * 100.0);
-    if (code >= 2147483648.0 || code < -2147483648.0) {
-        return 0;
-    }
-    return static_cast<int32_t>(code);
+    return low32(truncateToInteger(static_cast<double>(parseDecimal(version)) * 100.0));
 }
 
 int generationOf(int32_t firmwareCode) {
-    if (firmwareCode <= 180) {
-        return 1;
-    }
-    return firmwareCode < 200 ? 2 : 3;
+    return firmwareGeneration(firmwareCode);
 }
 
 std::string Receiver::versionReply() const {
