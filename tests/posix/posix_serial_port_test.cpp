@@ -1,6 +1,8 @@
 #include "serial/posix/posix_serial_port.h"
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -119,6 +121,82 @@ TEST(PosixSerialPort, WhatIsNotASerialDeviceDoesNotOpen) {
         EXPECT_TRUE(diagnostics.str().empty()) << name;
     }
     std::filesystem::remove(file);
+}
+
+TEST(PosixSerialPort, ANamedDeviceThatDoesNotOpenIsNamedWithTheReason) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("tamlo-named-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir / "subdir");
+    std::ofstream(dir / "file") << "data";
+    PtyPair heldByFlock;
+    PtyPair heldExclusive;
+    ASSERT_TRUE(heldByFlock.ok() && heldExclusive.ok());
+    std::ostringstream quiet;
+    PosixSerialPort holder(quiet, namedOnly({}));
+    ASSERT_TRUE(holder.openPort(heldByFlock.path()));
+    // A terminal program that sets only the exclusive flag, as screen and minicom do.
+    const int other = ::open(heldExclusive.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+
+    struct Case {
+        std::string path;
+        OpenRefusal refusal;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {(dir / "missing").string(), OpenRefusal::Missing, "does not exist"},
+        {(dir / "subdir").string(), OpenRefusal::NotTerminal, "not a terminal"},
+        {(dir / "file").string(), OpenRefusal::NotTerminal, "not a terminal"},
+        {"/dev/null", OpenRefusal::NotTerminal, "not a terminal"},
+        {heldByFlock.path(), OpenRefusal::InUse, "in use by another program"},
+        {heldExclusive.path(), OpenRefusal::InUse, "in use by another program"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::ostringstream named;
+        PosixSerialPort port(named, namedOnly({c.path}));
+        EXPECT_FALSE(port.openPort(c.path));
+        EXPECT_EQ(port.lastRefusal(), c.refusal);
+        EXPECT_EQ(named.str(), "tamlo-config: " + c.path + ": " + c.reason +
+                                   (c.refusal == OpenRefusal::NotTerminal
+                                        ? std::string(", so not a serial port\n")
+                                        : std::string("\n")));
+        // The same device, not named: discovery's silence.
+        std::ostringstream unnamed;
+        PosixSerialPort probe(unnamed, namedOnly({}));
+        EXPECT_FALSE(probe.openPort(c.path));
+        EXPECT_EQ(unnamed.str(), "");
+    }
+    // The other program's flag is still set: refusing the device did not clear it.
+    int flag = 0;
+    ASSERT_EQ(::ioctl(other, TIOCGEXCL, &flag), 0);
+    EXPECT_EQ(flag, 1);
+    ::close(other);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(PosixSerialPort, CloseClearsOnlyTheExclusiveFlagItSet) {
+    OpenPort t;
+    ASSERT_TRUE(t.pty.ok());
+    const int watcher = ::open(t.pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(watcher, 0);
+    const auto exclusive = [&] {
+        int flag = -1;
+        return ::ioctl(watcher, TIOCGEXCL, &flag) == 0 ? flag : -1;
+    };
+    ASSERT_TRUE(t.port.openPort(t.pty.path()));
+    EXPECT_EQ(exclusive(), 1);
+    t.port.closePort();
+    EXPECT_EQ(exclusive(), 0);
+    // Another program sets it while we are closed: our next open is refused and leaves it.
+    ASSERT_EQ(::ioctl(watcher, TIOCEXCL), 0);
+    EXPECT_FALSE(t.port.openPort(t.pty.path()));
+    EXPECT_EQ(t.port.lastRefusal(), OpenRefusal::InUse);
+    EXPECT_EQ(exclusive(), 1);
+    t.port.closePort();
+    EXPECT_EQ(exclusive(), 1);
+    ::close(watcher);
 }
 
 // Opens path as a user without rights to it: root itself is never refused, so a root run

@@ -9,8 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <limits>
 #include <ostream>
 #include <utility>
@@ -80,34 +82,62 @@ bool PosixSerialPort::openPort(std::string_view name) {
     if (fd_ >= 0) {
         return false;
     }
+    lastRefusal_ = OpenRefusal::None;
     const std::string path(name);
     // Without O_NONBLOCK the open of a real port waits for a carrier that the receiver
     // never raises.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == EACCES || errno == EPERM) {
-            reportPermissionDenied(path);
+        const int error = errno;
+        switch (error) {
+            case EACCES:
+            case EPERM:
+                return refuse(path, OpenRefusal::Permission);
+            case ENOENT:
+            case ENOTDIR:
+            case ENXIO:
+            case ENODEV:
+                return refuse(path, OpenRefusal::Missing);
+            case EISDIR:
+                return refuse(path, OpenRefusal::NotTerminal);
+            case EBUSY:  // the exclusive flag of another program
+                return refuse(path, OpenRefusal::InUse);
+            default:
+                return refuse(path, OpenRefusal::Other, error);
         }
-        return false;
     }
     fd_ = fd;
-    // A port in use by another program (a terminal, a second configurator) must not be
-    // shared: two programs on one half-duplex conversation corrupt both.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0) {
+    setExclusive_ = false;
+    if (!::isatty(fd_)) {
         releaseDescriptor();
-        return false;
+        return refuse(path, OpenRefusal::NotTerminal);
     }
+    // A port in use by another program (a terminal, a second configurator) must not be
+    // shared: two programs on one half-duplex conversation corrupt both. Root opens a
+    // device despite another program's exclusive flag, so the flag is read as well; and
+    // only a flag we set ourselves is ours to clear again.
+    int alreadyExclusive = 0;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
+        (::ioctl(fd_, TIOCGEXCL, &alreadyExclusive) == 0 && alreadyExclusive != 0)) {
+        releaseDescriptor();
+        return refuse(path, OpenRefusal::InUse);
+    }
+    if (::ioctl(fd_, TIOCEXCL) != 0) {
+        releaseDescriptor();
+        return refuse(path, OpenRefusal::NotTerminal);
+    }
+    setExclusive_ = true;
     termios options{};
     if (::tcgetattr(fd_, &options) != 0) {
         releaseDescriptor();
-        return false;
+        return refuse(path, OpenRefusal::NotTerminal);
     }
     applyLineSettings(options);
     termios applied{};
     if (::tcsetattr(fd_, TCSANOW, &options) != 0 || ::tcgetattr(fd_, &applied) != 0 ||
         !hasLineSettings(applied)) {
         releaseDescriptor();
-        return false;
+        return refuse(path, OpenRefusal::LineSettings);
     }
     // RTS held off, as the receiver's cable expects; a pty has no modem lines and says so.
     int rts = TIOCM_RTS;
@@ -124,10 +154,51 @@ void PosixSerialPort::closePort() {
 void PosixSerialPort::releaseDescriptor() {
     // The exclusive flag lives on the tty, not on our descriptor; left set it would lock
     // out the next program (or our next open) for as long as the device stays open
-    // elsewhere, as a pty does while its master is held.
-    (void)::ioctl(fd_, TIOCNXCL);
+    // elsewhere, as a pty does while its master is held. A flag that another program set
+    // stays.
+    if (setExclusive_) {
+        (void)::ioctl(fd_, TIOCNXCL);
+        setExclusive_ = false;
+    }
     ::close(fd_);  // also drops the flock
     fd_ = -1;
+}
+
+// Permission refusals are named for every device, since only the user can mend them;
+// other refusals only for the devices the user named, which discovery would otherwise
+// drop without a word.
+bool PosixSerialPort::refuse(const std::string& path, OpenRefusal why, int error) {
+    lastRefusal_ = why;
+    if (why == OpenRefusal::Permission) {
+        reportPermissionDenied(path);
+        return false;
+    }
+    const auto& named = options_.namedDevices;
+    if (std::find(named.begin(), named.end(), path) == named.end()) {
+        return false;
+    }
+    diagnostics_ << "tamlo-config: " << path << ": ";
+    switch (why) {
+        case OpenRefusal::Missing:
+            diagnostics_ << "does not exist";
+            break;
+        case OpenRefusal::NotTerminal:
+            diagnostics_ << "not a terminal, so not a serial port";
+            break;
+        case OpenRefusal::InUse:
+            diagnostics_ << "in use by another program";
+            break;
+        case OpenRefusal::LineSettings:
+            diagnostics_ << "does not take the receiver's line settings (1200 baud, 8 data "
+                            "bits, no parity, 2 stop bits)";
+            break;
+        default:
+            diagnostics_ << "cannot be opened: " << std::strerror(error);
+            break;
+    }
+    diagnostics_ << '\n';
+    diagnostics_.flush();
+    return false;
 }
 
 void PosixSerialPort::reportPermissionDenied(const std::string& path) {
