@@ -1,0 +1,84 @@
+// Writes the seed corpora of the reply parsers and of the whole program from the simulated
+// receiver's real replies: fuzz_seed_replies DIR writes DIR/reply_parsers/* and
+// DIR/configurator/*. Run once; the seeds are checked in.
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/receiver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: fuzz_seed_replies DIR\n";
+        return 2;
+    }
+    const fs::path dir = argv[1];
+    fs::create_directories(dir / "reply_parsers");
+    fs::create_directories(dir / "configurator");
+    int n = 0;
+    for (const char* version : {"1.50", "1.85", "1.90", "2.05"}) {
+        for (int variant = 0; variant < 2; ++variant) {
+            tamlo::sim::ReceiverSettings settings;
+            settings.version = version;
+            if (variant == 1) {
+                settings.channelCode = {4005, 5255, 6505, 7125, 8000, 8990};
+                settings.threshold = 99;
+                settings.audioLevel = 31;
+                settings.diversity = true;
+                settings.lna = false;
+                settings.rssi = 0;
+            }
+            const tamlo::sim::Receiver receiver(settings);
+            const int gen = receiver.generation();
+            const std::string tag = std::string(version) + "-" + std::to_string(variant);
+            write(dir / "reply_parsers" / ("text-" + tag), receiver.textBlockReply());
+            write(dir / "reply_parsers" / ("hex-" + tag), receiver.hexBlockReply());
+
+            // LOAD, STORE with its read-back, three trace ticks, STORE again; the replies in
+            // the order the program asks for them, each with its echo.
+            const std::string v = "V" + receiver.versionReply();
+            const std::string x = "X" + receiver.hexBlockReply();
+            const std::string m = "M" + receiver.textBlockReply();
+            const std::string r = "R" + receiver.rssiReply();
+            std::vector<std::string> readBack;
+            if (gen >= 2) {
+                readBack.push_back(x);
+            }
+            if (gen <= 2) {
+                readBack.push_back(m);
+            }
+            std::string input = "clskttt";
+            input += variant == 1 ? "T7100\nTA40\ns" : "T1138.500 MHz\nds";
+            input += '\0';
+            input += v;
+            for (const std::string& reply : readBack) {
+                input += '\0' + reply;
+            }
+            input += '\0' + r;
+            for (int store = 0; store < 2; ++store) {
+                for (const std::string& reply : readBack) {
+                    input += '\0' + reply;
+                }
+                if (store == 0) {
+                    input += '\0' + r + '\0' + r + '\0' + r;
+                }
+            }
+            write(dir / "configurator" / ("session-" + tag), input);
+            ++n;
+        }
+    }
+    std::cout << n << " receivers\n";
+    return 0;
+}
