@@ -234,6 +234,9 @@ class Session {
                     if (fault == sim::Fault::Late && parameter > 0) {
                         s.lateMs = parameter;
                     }
+                    if (fault == sim::Fault::UnplugAfter) {
+                        s.unplugAfter = parameter;
+                    }
                 }
             } else if (!number) {
                 error("'" + key + "' needs a number");

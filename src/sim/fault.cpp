@@ -16,7 +16,7 @@ struct Named {
     bool takesParameter;
 };
 
-constexpr std::array<Named, 7> kFaults{{
+constexpr std::array<Named, 8> kFaults{{
     {"none", Fault::None, 0, false},
     {"silent", Fault::Silent, 0, false},
     {"noecho", Fault::NoEcho, 0, false},
@@ -24,6 +24,7 @@ constexpr std::array<Named, 7> kFaults{{
     {"cut", Fault::CutOff, kDefaultCutAfter, true},
     {"late", Fault::Late, kDefaultLateMs, true},
     {"unplugged", Fault::Unplugged, 0, false},
+    {"unplug", Fault::UnplugAfter, kDefaultUnplugAfter, true},
 }};
 
 bool sameIgnoringCase(std::string_view a, std::string_view b) {

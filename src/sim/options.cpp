@@ -81,7 +81,8 @@ std::string simUsage() {
            "  --lna 0|1           LNA supply (default 1)\n"
            "  --rssi N            signal strength reported to \"R\" (default 40)\n"
            "  --fault NAME[:N]    none, silent, noecho, noise, cut[:CHARACTERS],\n"
-           "                      late[:MS], unplugged\n"
+           "                      late[:MS], unplugged, unplug[:BYTES] (the cable comes\n"
+           "                      out after that many bytes heard)\n"
            "  --link PATH         also make a symbolic link at PATH to the device\n"
            "  --help              this text\n";
 }
@@ -154,6 +155,8 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options,
                 receiver.cutAfter = parameter;
             } else if (ok && receiver.fault == Fault::Late) {
                 receiver.lateMs = parameter;
+            } else if (ok && receiver.fault == Fault::UnplugAfter) {
+                receiver.unplugAfter = parameter;
             }
         } else if (name == "--link") {
             ok = !value.empty();

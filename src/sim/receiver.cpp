@@ -59,9 +59,21 @@ int Receiver::generation() const {
 void Receiver::receive(uint8_t byte, int64_t atNs) {
     advance(atNs);
     atNs = clockNs_;
+    if (settings_.fault == Fault::UnplugAfter && settings_.unplugAfter <= 0) {
+        settings_.fault = Fault::Unplugged;
+    }
     if (settings_.fault == Fault::Unplugged) {
         return;  // nothing reaches a receiver whose cable is out
     }
+    hear(byte, atNs);
+    // The last byte before the cable comes out is heard and answered; the answer is lost.
+    if (settings_.fault == Fault::UnplugAfter && --settings_.unplugAfter <= 0) {
+        settings_.fault = Fault::Unplugged;
+        output_.clear();
+    }
+}
+
+void Receiver::hear(uint8_t byte, int64_t atNs) {
     const char c = static_cast<char>(byte);
     if (isReadCommand(c) || isWriteCommand(c)) {
         if (pending_) {

@@ -32,15 +32,19 @@ enum class Fault {
     CutOff,     // every reply stops after cutAfter characters, the echo included
     Late,       // every reply, echo included, starts lateMs later than usual
     Unplugged,  // the line is dead: nothing is heard, nothing is sent
+    // The cable comes out once the receiver has heard unplugAfter more bytes (half-way
+    // through a STORE, say); from then on the fault is Unplugged.
+    UnplugAfter,
 };
 
 inline constexpr int32_t kDefaultCutAfter = 20;
 inline constexpr int32_t kDefaultLateMs = 1000;
+inline constexpr int32_t kDefaultUnplugAfter = 20;
 inline constexpr int32_t kMaxFaultParameter = 600'000;
 
-// "none", "silent", "noecho", "noise", "cut", "late", "unplugged" (any case); "cut:N" and
-// "late:MS" carry a parameter (0 .. 600000). Without one, parameter gets the fault's
-// default (20 characters, 1000 ms; 0 for the others). False, and nothing changed, when
+// "none", "silent", "noecho", "noise", "cut", "late", "unplugged", "unplug" (any case);
+// "cut:N", "late:MS" and "unplug:N" carry a parameter (0 .. 600000). Without one,
+// parameter gets the fault's default (20 characters, 1000 ms, 20 bytes; 0 for the others). False, and nothing changed, when
 // the text is not one of these.
 bool parseFault(std::string_view text, Fault& fault, int32_t& parameter);
 // The name parseFault accepts for the fault.
@@ -60,6 +64,7 @@ struct ReceiverSettings {
     Fault fault = Fault::None;
     int32_t cutAfter = kDefaultCutAfter;
     int32_t lateMs = kDefaultLateMs;
+    int32_t unplugAfter = kDefaultUnplugAfter;  // counts down as bytes are heard
 };
 
 // Firmware code and generation exactly as the program computes them from a version text:
@@ -132,6 +137,7 @@ class Receiver {
         int64_t lastNs = 0;
     };
 
+    void hear(uint8_t byte, int64_t atNs);
     void answer(char letter, int64_t atNs);
     void reply(char letter, std::string_view body, int64_t atNs);
     bool argumentComplete() const;

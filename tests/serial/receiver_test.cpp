@@ -429,6 +429,23 @@ TEST(Receiver, SilentReceiverStillStoresAndUnpluggedOneHearsNothing) {
     EXPECT_TRUE(unplugged.takeOutput().empty());
 }
 
+TEST(Receiver, CablePulledAfterSomeBytesKeepsWhatCameBefore) {
+    Receiver receiver;
+    receiver.settings().version = "1.50";  // writes apply at once, without a session
+    receiver.settings().fault = Fault::UnplugAfter;
+    receiver.settings().unplugAfter = 4;
+    int64_t t = 0;
+    for (const char c : std::string("T33C14500")) {
+        receiver.receive(static_cast<uint8_t>(c), t += 25'000'000);
+    }
+    receiver.advance(t + 2'000'000'000);
+    // "T33" is heard and carried out by time; "C" is the fourth byte and the last heard.
+    EXPECT_EQ(receiver.settings().threshold, 33);
+    EXPECT_EQ(receiver.settings().channelCode[0], 4000);
+    EXPECT_EQ(receiver.settings().fault, Fault::Unplugged);
+    EXPECT_TRUE(receiver.takeOutput().empty());
+}
+
 TEST(Receiver, LateReplyOverrunsTheHexBlockCollection) {
     ReceiverSettings s;
     s.fault = Fault::Late;
@@ -457,6 +474,8 @@ TEST(ParseFault, AcceptsTheNamesAndTheirParameters) {
         {"late:2500", true, Fault::Late, 2500},
         {"late:600000", true, Fault::Late, 600000},
         {"unplugged", true, Fault::Unplugged, 0},
+        {"unplug", true, Fault::UnplugAfter, kDefaultUnplugAfter},
+        {"unplug:25", true, Fault::UnplugAfter, 25},
         {"late:600001", false, Fault::Silent, 99},
         {"late:-1", false, Fault::Silent, 99},
         {"cut:", false, Fault::Silent, 99},
