@@ -2,7 +2,10 @@
 // talking to the simulated receiver on a pseudo-terminal, as the desktop program does.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -83,8 +86,9 @@ TEST_P(RealTimeSession, LoadAndStoreOverThePseudoTerminal) {
     const GenerationCase g = GetParam();
     Session s(g.version);
     ASSERT_TRUE(s.started);
-    // Only the receiver's device opened; the missing one was skipped without a word.
+    // Only the receiver's device opened; the missing one was named on standard error.
     EXPECT_EQ(s.window.portEntries(), std::vector<std::string>{s.server.devicePath()});
+    EXPECT_EQ(s.diagnostics.str(), "tamlo-config: /nonexistent/ttyUSB0: does not exist\n");
     EXPECT_FALSE(s.port->isPortOpen());
     ASSERT_TRUE(s.choosePort());
 
@@ -199,6 +203,130 @@ TEST(RealTimeSessionFaults, ReceiverUnpluggedDuringLoad) {
     s.configurator->dispatch(ids::QuitButton);
     EXPECT_TRUE(s.configurator->finished());
 }
+
+// The receiver behind a fixed name (as /dev/serial/by-id gives one), whose cable can be
+// pulled out and put back: pulling ends its pseudo-terminal, putting it back makes a new
+// one behind the same name.
+class Pluggable {
+  public:
+    explicit Pluggable(const std::string& version)
+        : name_(std::filesystem::temp_directory_path() /
+                ("tamlo-pluggable-" + std::to_string(::getpid()))),
+          version_(version) {
+        plugIn();
+        options_.leadingDevices = {name_.string()};
+        options_.discover = false;
+        port = std::make_unique<PosixSerialPort>(diagnostics_, options_);
+        configurator = std::make_unique<Configurator>(window, *port, clock_);
+        configurator->startUp();
+    }
+    ~Pluggable() { pullOut(); }
+
+    bool plugIn() {
+        server_ = std::make_unique<sim::PtyServer>(Session::receiverOf(version_));
+        server_->setLinkPath(name_.string());
+        std::string error;
+        return server_->start(error);
+    }
+    void pullOut() {
+        if (server_) {
+            server_->stop();
+        }
+    }
+    // Pulls the cable out after ms, on another thread, while the program is busy.
+    std::thread pullOutAfter(int ms) {
+        return std::thread([this, ms] {
+            std::this_thread::sleep_for(milliseconds(ms));
+            pullOut();
+        });
+    }
+    bool choosePort() {
+        if (!window.choosePortEntry(name_.string())) {
+            return false;
+        }
+        configurator->dispatch(ids::PortList);
+        return port->isPortOpen();
+    }
+    std::vector<std::string> newMessages() {
+        std::vector<std::string> texts;
+        for (; seen_ < window.messages().size(); ++seen_) {
+            texts.push_back(window.messages()[seen_].second);
+        }
+        return texts;
+    }
+
+    MemoryWindow window;
+    std::unique_ptr<PosixSerialPort> port;
+    std::unique_ptr<Configurator> configurator;
+
+  private:
+    std::filesystem::path name_;
+    std::string version_;
+    std::unique_ptr<sim::PtyServer> server_;
+    std::ostringstream diagnostics_;
+    PosixPortOptions options_;
+    RealClock clock_;
+    size_t seen_ = 0;
+};
+
+struct PullCase {
+    const char* version;
+    int handler;     // ids::LoadButton or ids::StoreButton
+    int pullAfterMs; // about half-way through the handler
+};
+
+void PrintTo(const PullCase& c, std::ostream* out) {
+    *out << (c.handler == ids::LoadButton ? "LOAD" : "STORE") << " of firmware " << c.version
+         << ", pulled after " << c.pullAfterMs << " ms";
+}
+
+class PulledOut : public ::testing::TestWithParam<PullCase> {};
+
+TEST_P(PulledOut, TheUserIsToldNothingHangsAndChoosingThePortAgainRecovers) {
+    const PullCase c = GetParam();
+    Pluggable p(c.version);
+    ASSERT_TRUE(p.choosePort());
+    p.configurator->dispatch(ids::LoadButton);
+    ASSERT_EQ(p.newMessages(), std::vector<std::string>{});
+    const std::string loaded = p.window.controlText(1);
+    p.window.setControlText(1, "138.500 MHz");
+    p.window.setControlText(ids::ThresholdField, "30");
+
+    std::thread pull = p.pullOutAfter(c.pullAfterMs);
+    const auto start = SteadyClock::now();
+    p.configurator->dispatch(c.handler);
+    const auto took = SteadyClock::now() - start;
+    pull.join();
+    EXPECT_EQ(p.newMessages(), std::vector<std::string>{"Communication Error"});
+    // No longer than the handler takes with the receiver in place (11.5 s at most).
+    EXPECT_LT(took, std::chrono::seconds(15));
+    if (c.handler == ids::StoreButton) {
+        EXPECT_EQ(p.window.statusText(), "ready");
+    }
+
+    // The cable back in and the port chosen again: LOAD reads the receiver as before.
+    ASSERT_TRUE(p.plugIn());
+    ASSERT_TRUE(p.choosePort());
+    EXPECT_EQ(p.newMessages(), std::vector<std::string>{});
+    p.configurator->dispatch(ids::LoadButton);
+    EXPECT_EQ(p.newMessages(), std::vector<std::string>{});
+    EXPECT_EQ(p.window.controlText(1), loaded);
+    EXPECT_EQ(p.window.statusText().rfind("TamloX, firmware version " + std::string(c.version), 0),
+              0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MidLoadAndMidStore, PulledOut,
+    ::testing::Values(PullCase{"1.80", ids::LoadButton, 1000},
+                      PullCase{"2.05", ids::LoadButton, 600},
+                      PullCase{"1.80", ids::StoreButton, 5000},
+                      PullCase{"1.95", ids::StoreButton, 1500},
+                      PullCase{"2.05", ids::StoreButton, 1200}),
+    [](const ::testing::TestParamInfo<PullCase>& info) {
+        return std::string(info.param.handler == ids::LoadButton ? "Load" : "Store") +
+               "Firmware" + std::string(1, info.param.version[0]) +
+               std::string(info.param.version + 2);
+    });
 
 }  // namespace
 }  // namespace tamlo
