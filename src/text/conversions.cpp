@@ -153,47 +153,71 @@ double scanLeadingDecimal(std::string_view text) {
 
 }  // namespace
 
-int64_t parseInteger(std::string_view text) {
+namespace {
+
+struct IntegerScan {
+    bool negative = false;
+    uint64_t value = 0;  // modulo 2^64, before the sign
+    // The exact magnitude, held at 2^32 once it gets there: enough to tell whether the
+    // number fits in 32 bits without wrapping.
+    uint64_t magnitude = 0;
+};
+
+int digitOf(char c, int base) {
+    if (isDigit(c) && c - '0' < base) {
+        return c - '0';
+    }
+    if (base == 16 && c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (base == 16 && c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+IntegerScan scanInteger(std::string_view text) {
     text = asText(text);
+    IntegerScan scan;
     size_t pos = 0;
     while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
         ++pos;
     }
-    bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
+        scan.negative = text[pos] == '-';
         ++pos;
     }
-    // Unsigned arithmetic wraps modulo 2^64 as the receiver's numbers are meant to.
-    uint64_t value = 0;
-    if (pos < text.size() && text[pos] == '$') {
-        for (++pos; pos < text.size(); ++pos) {
-            const char c = text[pos];
-            uint64_t digit = 0;
-            if (isDigit(c)) {
-                digit = static_cast<uint64_t>(c - '0');
-            } else if (c >= 'A' && c <= 'F') {
-                digit = static_cast<uint64_t>(c - 'A' + 10);
-            } else if (c >= 'a' && c <= 'f') {
-                digit = static_cast<uint64_t>(c - 'a' + 10);
-            } else {
-                break;
-            }
-            value = value * 16u + digit;
-        }
-    } else if (pos < text.size() && text[pos] == '%') {
-        for (++pos; pos < text.size() && (text[pos] == '0' || text[pos] == '1'); ++pos) {
-            value = value * 2u + static_cast<uint64_t>(text[pos] - '0');
-        }
-    } else {
-        for (; pos < text.size() && isDigit(text[pos]); ++pos) {
-            value = value * 10u + static_cast<uint64_t>(text[pos] - '0');
-        }
+    int base = 10;
+    if (pos < text.size() && (text[pos] == '$' || text[pos] == '%')) {
+        base = text[pos] == '$' ? 16 : 2;
+        ++pos;
     }
-    if (negative) {
-        value = 0u - value;
+    constexpr uint64_t kCap = uint64_t{1} << 32;
+    for (; pos < text.size(); ++pos) {
+        const int digit = digitOf(text[pos], base);
+        if (digit < 0) {
+            break;
+        }
+        const auto b = static_cast<uint64_t>(base);
+        const auto d = static_cast<uint64_t>(digit);
+        // Unsigned arithmetic wraps modulo 2^64 as the receiver's numbers are meant to.
+        scan.value = scan.value * b + d;
+        scan.magnitude = std::min(kCap, scan.magnitude * b + d);
     }
+    return scan;
+}
+
+}  // namespace
+
+int64_t parseInteger(std::string_view text) {
+    const IntegerScan scan = scanInteger(text);
+    const uint64_t value = scan.negative ? 0u - scan.value : scan.value;
     return static_cast<int64_t>(value);
+}
+
+bool integerFits32(std::string_view text) {
+    const IntegerScan scan = scanInteger(text);
+    return scan.magnitude <= (scan.negative ? uint64_t{2147483648} : uint64_t{2147483647});
 }
 
 float parseDecimal(std::string_view text) {

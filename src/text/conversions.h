@@ -15,6 +15,9 @@ namespace tamlo {
 
 // Blanks and tabs, a sign, then "$" hex, "%" binary or decimal digits; modulo 2^64.
 int64_t parseInteger(std::string_view text);
+// Whether the number parseInteger reads from text (0 when there is none) lies in the
+// signed 32-bit range, so that keeping its low 32 bits keeps its value.
+bool integerFits32(std::string_view text);
 // "+Infinity" / "-Infinity" / "NaN" (whole text, any case), else the C grammar of a
 // leading decimal number, rounded to the nearest float.
 float parseDecimal(std::string_view text);

@@ -343,3 +343,36 @@ TEST(TextBytes, LengthCharactersAndEquality) {
 
 }  // namespace
 }  // namespace tamlo
+
+namespace tamlo {
+namespace {
+
+TEST(IntegerFits32, TheLeadingNumberMustKeepItsValueIn32Bits) {
+    const std::string ones(10000, '1');
+    const std::pair<std::string, bool> cases[] = {
+        {"", true},
+        {"x", true},
+        {"7x", true},
+        {"-5", true},
+        {"2147483647", true},
+        {"2147483648", false},
+        {"-2147483648", true},
+        {"-2147483649", false},
+        {"4294967346", false},  // wraps to 50
+        {"4294967308", false},  // wraps to 12
+        {ones, false},          // wraps to -954437177
+        {"$7FFFFFFF", true},
+        {"$FFFFFFFF", false},  // wraps to -1
+        {"%" + std::string(31, '1'), true},
+        {"%" + std::string(32, '1'), false},
+        {" \t+99", true},
+        {"0000000000000000000099", true},  // leading zeros add nothing
+        {"99 99999999999", true},          // the number ends at the blank
+    };
+    for (const auto& [text, fits] : cases) {
+        EXPECT_EQ(integerFits32(text), fits) << text.substr(0, 40);
+    }
+}
+
+}  // namespace
+}  // namespace tamlo
