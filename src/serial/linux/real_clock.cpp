@@ -2,8 +2,9 @@
 
 #include <sys/prctl.h>
 
-#include <cerrno>
-#include <ctime>
+#include <cstdint>
+
+#include "serial/linux/monotonic.h"
 
 namespace tamlo {
 
@@ -18,15 +19,7 @@ void RealClock::pauseMs(int32_t ms) {
     if (ms <= 0) {
         return;
     }
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const int64_t nanoseconds = int64_t{deadline.tv_nsec} + int64_t{ms % 1000} * 1'000'000;
-    deadline.tv_sec += ms / 1000 + static_cast<time_t>(nanoseconds / 1'000'000'000);
-    deadline.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-    // An absolute deadline makes a restart after a signal resume the same pause instead of
-    // starting a fresh one.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    }
+    sleepUntilMonotonicNs(monotonicNs() + int64_t{ms} * 1'000'000);
 }
 
 }  // namespace tamlo
