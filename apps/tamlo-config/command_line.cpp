@@ -1,30 +1,8 @@
 #include "tamlo-config/command_line.h"
 
+#include "sim/options.h"
+
 namespace tamlo {
-
-namespace {
-
-// The receiver reports its version as a decimal number ("2.05"); the simulated one must
-// report something the program can take apart the same way.
-bool isVersionNumber(std::string_view text) {
-    if (text.empty() || text.size() > 8) {
-        return false;
-    }
-    bool digitSeen = false;
-    bool pointSeen = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digitSeen = true;
-        } else if (c == '.' && !pointSeen && digitSeen) {
-            pointSeen = true;
-        } else {
-            return false;
-        }
-    }
-    return text.back() != '.';
-}
-
-}  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
@@ -46,7 +24,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             result.simulate = true;
         } else if (arg.starts_with("--simulate=")) {
             const std::string version = arg.substr(11);
-            if (isVersionNumber(version)) {
+            if (sim::validFirmwareVersion(version)) {
                 result.simulate = true;
                 result.simulatedVersion = version;
             } else {

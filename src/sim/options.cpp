@@ -27,20 +27,6 @@ bool parseSwitch(const std::string& text, bool& value) {
     return true;
 }
 
-// The program takes the first upper-case V, X, M or R of a reply for the echo; a version
-// text holding one would shift the whole reply.
-bool validVersion(const std::string& text) {
-    if (text.empty() || text.size() > 18) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < ' ' || c > '~' || c == 'V' || c == 'X' || c == 'M' || c == 'R') {
-            return false;
-        }
-    }
-    return true;
-}
-
 constexpr std::string_view kSettings[] = {"firmware", "version",   "ch1", "ch2",       "ch3",
                                           "ch4",      "ch5",       "ch6", "threshold", "current",
                                           "audio",    "diversity", "lna", "rssi",      "fault"};
@@ -56,6 +42,24 @@ bool knownSetting(std::string_view name) {
 
 }  // namespace
 
+bool validFirmwareVersion(std::string_view text) {
+    if (text.empty() || text.size() > 8) {
+        return false;
+    }
+    bool digitSeen = false;
+    bool pointSeen = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digitSeen = true;
+        } else if (c == '.' && !pointSeen && digitSeen) {
+            pointSeen = true;
+        } else {
+            return false;
+        }
+    }
+    return text.back() != '.';
+}
+
 bool setReceiverOption(ReceiverSettings& receiver, std::string_view name, const std::string& value,
                        std::string& error) {
     if (!knownSetting(name)) {
@@ -64,7 +68,7 @@ bool setReceiverOption(ReceiverSettings& receiver, std::string_view name, const 
     }
     bool ok = false;
     if (name == "firmware" || name == "version") {
-        ok = validVersion(value);
+        ok = validFirmwareVersion(value);
         if (ok) {
             receiver.version = value;
         }
