@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "protocol/conversations.h"
+#include "protocol/read_settings.h"
 #include "text/conversions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

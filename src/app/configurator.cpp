@@ -81,25 +81,35 @@ void Configurator::onLoad() {
 void Configurator::onStore() {
     state_.errorCode = 0;
     const bool open = line_.port.isPortOpen();
+    StoreValues sent;
+    bool checksPassed = false;
     if (open) {
         window_.setStatusText("working");
         // The timer stops before anything is sent; the read-back below restarts it.
         window_.stopTraceTimer();
-        const int32_t code = state_.settings[firmwareCode];
-        const StoreResult result = writeSettings(line_, code, readForm(window_, code));
+        sent = readForm(window_, state_);
+        const StoreResult result = writeSettings(line_, state_.settings[firmwareCode], sent);
         if (result.last() != Outcome::Ok) {
             state_.errorCode = errorCodeOf(result.last());
         }
+        checksPassed = result.failures.empty();
     } else {
         state_.errorCode = errors::SelectComPort;
     }
     reportError();
     window_.setStatusText("ready");
     if (open) {
-        // The read-back shows what the receiver really stored; a code it sets stays unseen
-        // until the next command clears it.
+        // The read-back shows what the receiver really stored. Nothing acknowledges a
+        // write, so it is also the only proof that the STORE arrived: a read-back that
+        // fails or differs from what was sent is reported. A STORE refused by a check has
+        // had its message; its read-back is shown but not compared.
         readSettingsIntoForm(line_, state_, window_);
         toggleTrace(state_, window_);
+        if (checksPassed && (state_.errorCode == errors::CommunicationError ||
+                             !readBackMatches(sent, state_.settings))) {
+            state_.errorCode = errors::CommunicationError;
+            reportError();
+        }
     }
 }
 

@@ -55,6 +55,7 @@ void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
         createGenerationControl(window, ids::AudioLevelLabel, traits.number);
         if (requestHexBlock(line, traits, settings) == BlockOutcome::Accepted) {
             showAudioControls(window, settings, traits.number);
+            state.audioControlsGeneration = traits.number;
         } else {
             state.errorCode = errors::CommunicationError;
         }
@@ -79,17 +80,19 @@ void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
     }
 }
 
-StoreValues readForm(Window& window, int32_t firmwareCode) {
-    const GenerationForm& form = generationForm(firmwareGeneration(firmwareCode));
+StoreValues readForm(Window& window, const ProcessState& state) {
+    const int generation = firmwareGeneration(state.settings[firmwareCode]);
+    const GenerationForm& form = generationForm(generation);
     StoreValues values;
     for (int n = 1; n <= 6; ++n) {
         values.channels[static_cast<size_t>(n - 1)] =
             window.controlText(ids::ChannelField1 + n - 1);
     }
     values.threshold = window.controlText(ids::ThresholdField);
-    // Before a settings block has been accepted there is no audio-level field: the user
-    // has seen no level and no switches, so none are written.
-    if (window.hasControl(ids::AudioLevelField)) {
+    // Before a settings block of this generation has been accepted the user has seen no
+    // level and no switches of this receiver: a field left from another generation shows
+    // another receiver's values, and its check box 42 means something else there.
+    if (state.audioControlsGeneration == generation && window.hasControl(ids::AudioLevelField)) {
         values.audioLevel = window.controlText(ids::AudioLevelField);
     }
     if (form.diversityCheck != 0) {
@@ -99,6 +102,31 @@ StoreValues readForm(Window& window, int32_t firmwareCode) {
         values.lnaSupply = window.controlState(form.lnaCheck);
     }
     return values;
+}
+
+bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack) {
+    for (int n = 1; n <= 6; ++n) {
+        // The form shows 10 kHz; a receiver that keeps 5 kHz steps reports the same.
+        const int32_t code = storeChannelCode(sent.channels[static_cast<size_t>(n - 1)]);
+        if (code / 10 != readBack.channel(n)) {
+            return false;
+        }
+    }
+    if (low32(parseInteger(sent.threshold)) != readBack[threshold]) {
+        return false;
+    }
+    const GenerationTraits& traits = firmwareTraits(readBack[firmwareCode]);
+    if (traits.audioCommand && sent.audioLevel) {
+        // Read as the form shows them: any diversity but 0 is on, an LNA level above 40.
+        if (low32(parseInteger(*sent.audioLevel)) != readBack[audioLevel] ||
+            (sent.diversity != 0) != (readBack[diversity] != 0)) {
+            return false;
+        }
+        if (traits.lnaCommand && (sent.lnaSupply != 0) != (readBack[lnaSupply] > 40)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace tamlo

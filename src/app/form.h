@@ -25,8 +25,13 @@ void identifyIntoForm(Line& line, ProcessState& state, Window& window);
 // reply was short (errorCode 1); traceOffset lowered for generations 2 and 3.
 void readSettingsIntoForm(Line& line, ProcessState& state, Window& window);
 
-// What STORE writes, read from the controls. The audio level is present only when its
-// field exists.
-StoreValues readForm(Window& window, int32_t firmwareCode);
+// What STORE writes, read from the controls, for the generation of the last LOAD. The
+// audio level is present only when an accepted settings block of that generation made
+// its field.
+StoreValues readForm(Window& window, const ProcessState& state);
+
+// Whether the settings read back after a STORE are the values it sent: the channels at
+// the form's 10 kHz, the threshold, and the audio level and switches when they were sent.
+bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack);
 
 }  // namespace tamlo

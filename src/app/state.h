@@ -16,6 +16,10 @@ struct ProcessState {
     // Lowers the curve and the threshold line; 60 once a generation 2 or 3 receiver has
     // been read, and never set back.
     int16_t traceOffset = 0;
+    // The generation whose accepted settings block last made the audio-level field and
+    // check boxes; 0 before any. STORE writes the audio settings only when it is the
+    // generation of the last LOAD: controls left from another generation are not its own.
+    int audioControlsGeneration = 0;
     TraceImages images;
 };
 

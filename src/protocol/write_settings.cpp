@@ -38,6 +38,12 @@ bool holdsNumber(std::string_view text) {
     return i < text.size() && isDigitOfBase(text[i], base);
 }
 
+// A number that does not fit in 32 bits would wrap into range ("4294967346" into 50): it
+// is refused like any other value out of range, not sent as something the user never typed.
+bool holdsValue(std::string_view text) {
+    return holdsNumber(text) && integerFits32(text);
+}
+
 // The one conversation, run with a line or, for the checks alone, without one.
 class Store {
   public:
@@ -64,7 +70,7 @@ class Store {
         }
         // The threshold goes whatever happened above, when it is valid itself.
         const int32_t thresholdValue = low32(parseInteger(values.threshold));
-        if (!holdsNumber(values.threshold) || thresholdValue > 99) {
+        if (!holdsValue(values.threshold) || thresholdValue > 99) {
             fail(Outcome::InvalidThreshold);
         } else {
             paced("T" + formatInteger(thresholdValue));
@@ -81,7 +87,7 @@ class Store {
     // "L" and the level as two digits, then the switches as 0 or 1.
     void sendAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
         const int32_t level = low32(parseInteger(levelText));
-        if (!holdsNumber(levelText) || level < 0 || level > 31) {
+        if (!holdsValue(levelText) || level < 0 || level > 31) {
             fail(Outcome::InvalidAudioLevel);
             return;
         }
