@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                 settings.rssi = 0;
             }
             const tamlo::sim::Receiver receiver(settings);
-            const int gen = receiver.generation();
+            const int gen = receiver.traits().number;
             const std::string tag = std::string(version) + "-" + std::to_string(variant);
             write(dir / "reply_parsers" / ("text-" + tag), receiver.textBlockReply());
             write(dir / "reply_parsers" / ("hex-" + tag), receiver.hexBlockReply());
