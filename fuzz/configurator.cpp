@@ -9,7 +9,8 @@
 //   T n text\n   type text into field n: '1'..'7' the channels and threshold, 'A' the audio level
 //   q x     QUIT, the close box
 //
-// Whatever the replies, every handler ends in bounded time and shows at most one message.
+// Whatever the replies, every handler ends in bounded time and shows at most one message,
+// and a STORE ends with "ready" in the status line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -80,6 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case 's':
                 handle([&] { configurator.dispatch(tamlo::ids::StoreButton); });
+                // Whatever the receiver said, a STORE ends "ready".
+                if (window.statusText() != "ready") {
+                    std::abort();
+                }
                 break;
             case 'k':
                 window.setControlState(tamlo::ids::TraceCheck,

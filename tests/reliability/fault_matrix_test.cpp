@@ -141,7 +141,6 @@ TEST_P(FaultMatrix, BoundedTimeTheRightMessageAndNoSilentDamage) {
     sim::Fault fault{};
     int32_t parameter = 0;
     ASSERT_TRUE(sim::parseFault(row.fault, fault, parameter));
-    settings = line.receiver().settings();
     line.receiver().settings().fault = fault;
     line.receiver().settings().cutAfter = parameter;
     line.receiver().settings().lateMs = parameter;
