@@ -2,10 +2,44 @@
 
 #include <sys/prctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
 namespace tamlo {
+
+namespace {
+
+constexpr int64_t kNsPerMs = 1'000'000;
+constexpr int64_t kNsPerSecond = 1'000'000'000;
+// The service runs at most this long apart, so that a window covered and uncovered during
+// a long wait is painted again without a visible delay.
+constexpr int64_t kServiceIntervalNs = 10 * kNsPerMs;
+// No service this close to the deadline: a paint must not push the pause's end.
+constexpr int64_t kServiceMarginNs = 2 * kNsPerMs;
+
+int64_t nowNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * kNsPerSecond + now.tv_nsec;
+}
+
+timespec toTimespec(int64_t ns) {
+    timespec result{};
+    result.tv_sec = static_cast<time_t>(ns / kNsPerSecond);
+    result.tv_nsec = static_cast<long>(ns % kNsPerSecond);
+    return result;
+}
+
+void sleepUntil(int64_t deadlineNs) {
+    const timespec deadline = toTimespec(deadlineNs);
+    // An absolute deadline makes a restart after a signal resume the same pause instead of
+    // starting a fresh one.
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+}
+
+}  // namespace
 
 RealClock::RealClock() {
     // The kernel may let a sleep run 50 us late by default to batch wake-ups; the receiver's
@@ -18,15 +52,29 @@ void RealClock::pauseMs(int32_t ms) {
     if (ms <= 0) {
         return;
     }
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const int64_t nanoseconds = int64_t{deadline.tv_nsec} + int64_t{ms % 1000} * 1'000'000;
-    deadline.tv_sec += ms / 1000 + static_cast<time_t>(nanoseconds / 1'000'000'000);
-    deadline.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-    // An absolute deadline makes a restart after a signal resume the same pause instead of
-    // starting a fresh one.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    // The deadline is fixed before anything else runs: the service shortens nothing and
+    // lengthens nothing beyond its own last call.
+    const int64_t deadlineNs = nowNs() + int64_t{ms} * kNsPerMs;
+    if (service_ && !serving_) {
+        serveUntil(deadlineNs);
     }
+    sleepUntil(deadlineNs);
+}
+
+void RealClock::serveUntil(int64_t deadlineNs) {
+    serving_ = true;
+    for (;;) {
+        if (deadlineNs - nowNs() <= kServiceMarginNs) {
+            break;
+        }
+        service_();
+        const int64_t leftNs = deadlineNs - nowNs();
+        if (leftNs <= kServiceMarginNs) {
+            break;
+        }
+        sleepUntil(nowNs() + std::min(leftNs - kServiceMarginNs, kServiceIntervalNs));
+    }
+    serving_ = false;
 }
 
 }  // namespace tamlo
