@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb xauth x11-utils xdotool imagemagick
+  dpkg-dev file lintian desktop-file-utils appstream unzip
 )
 
 install_missing() {
