@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "figures.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/real_clock.h"
 #include "ui/control_table.h"
 #include "ui/qt/qt_window.h"
 

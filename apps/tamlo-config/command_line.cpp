@@ -1,0 +1,59 @@
+#include "tamlo-config/command_line.h"
+
+#include "sim/options.h"
+
+namespace tamlo {
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine result;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        if (optionsEnded || arg.empty() || arg[0] != '-') {
+            if (!arg.empty()) {
+                result.devices.push_back(arg);
+            }
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            result.help = true;
+        } else if (arg == "--version") {
+            result.version = true;
+        } else if (arg == "--exit-when-shown") {
+            result.exitWhenShown = true;
+        } else if (arg == "--simulate") {
+            result.simulate = true;
+        } else if (arg.starts_with("--simulate=")) {
+            const std::string version = arg.substr(11);
+            if (sim::validFirmwareVersion(version)) {
+                result.simulate = true;
+                result.simulatedVersion = version;
+            } else {
+                result.unknown.push_back(arg);
+                result.problems.push_back("invalid firmware version '" + version +
+                                          "' (a decimal number such as 2.05 is expected)");
+            }
+        } else {
+            result.unknown.push_back(arg);
+            result.problems.push_back("unknown option '" + arg + "'");
+        }
+    }
+    return result;
+}
+
+std::string usageText() {
+    return "Usage: tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [DEVICE ...]\n"
+           "Configures a TamloX receiver over its serial line.\n"
+           "\n"
+           "  DEVICE               a serial device to list besides the ports found on this\n"
+           "                       machine, e.g. /dev/serial/by-id/... or a pseudo-terminal\n"
+           "  --simulate[=VERSION] run a simulated receiver with that firmware version\n"
+           "                       (default 2.05) and list its device first\n"
+           "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
+           "                       the window first paints, then exit (times start-up)\n"
+           "  --help               show this text and exit\n"
+           "  --version            show the program's version and exit\n";
+}
+
+}  // namespace tamlo

@@ -1,0 +1,146 @@
+// tamlo-config for Linux: the configurator in a Qt window, on a POSIX serial port and the
+// real clock; optionally with the simulated receiver on a pseudo-terminal.
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tamlo-config/command_line.h"
+#include "app/configurator.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
+#include "sim/pty_server.h"
+#include "ui/qt/qt_window.h"
+
+#ifndef TAMLO_VERSION
+#define TAMLO_VERSION "2.0"
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+int usageError(const std::string& problem) {
+    std::cerr << tamlo::kProgramName << ": " << problem << "; try '" << tamlo::kProgramName
+              << " --help'\n";
+    return kUsageError;
+}
+
+// With --exit-when-shown the program prints the monotonic clock in nanoseconds when its
+// window first paints, then ends: how the start-up benchmark sees it appear.
+class FirstPaintProbe final : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            std::cout << "shown "
+                      << std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()
+                      << std::endl;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return false;
+    }
+};
+
+std::vector<std::string> argumentsOf(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        args.emplace_back(argv[i]);
+    }
+    return args;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // --help, --version and a misspelt long option are answered before Qt looks for a
+    // display; Qt's own options (-platform, -style ...) are left for QApplication.
+    const tamlo::CommandLine early = tamlo::parseCommandLine(argumentsOf(argc, argv));
+    if (early.help) {
+        std::cout << tamlo::usageText();
+        return 0;
+    }
+    if (early.version) {
+        std::cout << tamlo::kProgramName << " " << TAMLO_VERSION << "\n" << tamlo::kLicenceNotice;
+        return 0;
+    }
+    for (size_t i = 0; i < early.unknown.size(); ++i) {
+        if (early.unknown[i].starts_with("--")) {
+            return usageError(early.problems[i]);
+        }
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(tamlo::kProgramName));
+    QApplication::setApplicationVersion(QStringLiteral(TAMLO_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tamlo-config"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamlo/tamlo-config.png")));
+
+    const tamlo::CommandLine commandLine = tamlo::parseCommandLine(argumentsOf(argc, argv));
+    if (!commandLine.problems.empty()) {
+        return usageError(commandLine.problems.front());
+    }
+
+    tamlo::PosixPortOptions portOptions;
+    portOptions.namedDevices = commandLine.devices;
+    // The simulated receiver runs on its own thread for the whole session; its device is
+    // the first entry of the port list.
+    std::unique_ptr<tamlo::sim::PtyServer> simulator;
+    if (commandLine.simulate) {
+        tamlo::sim::ReceiverSettings receiver;
+        receiver.version = commandLine.simulatedVersion;
+        simulator = std::make_unique<tamlo::sim::PtyServer>(receiver);
+        std::string error;
+        if (!simulator->start(error)) {
+            std::cerr << tamlo::kProgramName << ": the simulated receiver did not start: " << error
+                      << "\n";
+            return 1;
+        }
+        portOptions.leadingDevices.push_back(simulator->devicePath());
+    }
+
+    tamlo::PosixSerialPort port(std::cerr, portOptions);
+    tamlo::RealClock clock;
+    tamlo::QtWindow window;
+    tamlo::Configurator configurator(window, port, clock);
+    // While a handler waits on the receiver, the window paints and answers the desktop.
+    clock.setPauseService([&] { window.serveWhileBusy(); });
+    window.setEvents({
+        .controlEvent =
+            [&](int id) {
+                configurator.dispatch(id);
+                if (configurator.finished()) {
+                    window.closeWindow();
+                    QApplication::quit();
+                }
+            },
+        .traceTimer = [&] { configurator.onTraceTimer(); },
+        .closeBox = [&] { configurator.onCloseBox(); },
+    });
+
+    configurator.startUp();
+    if (window.mainWidget() == nullptr) {
+        std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
+        return 1;
+    }
+    FirstPaintProbe firstPaint;
+    if (commandLine.exitWhenShown) {
+        window.mainWidget()->installEventFilter(&firstPaint);
+    }
+    if (!configurator.finished()) {
+        QApplication::exec();
+    }
+    port.closePort();
+    if (simulator) {
+        simulator->stop();
+    }
+    return 0;
+}

@@ -1,0 +1,245 @@
+#include "serial/linux/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <limits>
+#include <ostream>
+#include <utility>
+
+#include "serial/linux/linux_ports.h"
+
+namespace tamlo {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using Milliseconds = std::chrono::milliseconds;
+
+// poll() takes whole milliseconds; rounding up keeps a wait from ending just short of its
+// deadline and spinning on a zero time-out.
+int pollTimeout(SteadyClock::duration remaining) {
+    const auto ms = std::chrono::ceil<Milliseconds>(remaining).count();
+    if (ms <= 0) {
+        return 0;
+    }
+    return ms > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
+                                                : static_cast<int>(ms);
+}
+
+// The receiver's line: raw bytes, 1200 baud, 8 data bits, no parity, 2 stop bits, no flow
+// control of any kind, and no modem-control lines waited for.
+void applyLineSettings(termios& options) {
+    cfmakeraw(&options);
+    cfsetispeed(&options, B1200);
+    cfsetospeed(&options, B1200);
+    options.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CRTSCTS);
+    options.c_cflag |= CS8 | CSTOPB | CLOCAL | CREAD;
+    options.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // Reads never block in the driver; the time-outs are ours.
+    options.c_cc[VMIN] = 0;
+    options.c_cc[VTIME] = 0;
+}
+
+// Some drivers accept tcsetattr while silently keeping what they cannot do; a port that
+// does not end up with the receiver's settings would only garble the conversation.
+bool hasLineSettings(const termios& options) {
+    return cfgetispeed(&options) == B1200 && cfgetospeed(&options) == B1200 &&
+           (options.c_cflag & CSIZE) == CS8 && (options.c_cflag & CSTOPB) != 0 &&
+           (options.c_cflag & PARENB) == 0;
+}
+
+std::string groupName(gid_t gid) {
+    group entry{};
+    group* result = nullptr;
+    char buffer[4096];
+    if (getgrgid_r(gid, &entry, buffer, sizeof buffer, &result) == 0 && result != nullptr) {
+        return result->gr_name;
+    }
+    return std::to_string(gid);
+}
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(std::ostream& diagnostics, PosixPortOptions options)
+    : diagnostics_(diagnostics), options_(std::move(options)) {}
+
+PosixSerialPort::~PosixSerialPort() {
+    closePort();
+}
+
+bool PosixSerialPort::openPort(std::string_view name) {
+    if (fd_ >= 0) {
+        return false;
+    }
+    const std::string path(name);
+    // Without O_NONBLOCK the open of a real port waits for a carrier that the receiver
+    // never raises.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EACCES || errno == EPERM) {
+            reportPermissionDenied(path);
+        }
+        return false;
+    }
+    fd_ = fd;
+    // A port in use by another program (a terminal, a second configurator) must not be
+    // shared: two programs on one half-duplex conversation corrupt both.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd_, TIOCEXCL) != 0) {
+        releaseDescriptor();
+        return false;
+    }
+    termios options{};
+    if (::tcgetattr(fd_, &options) != 0) {
+        releaseDescriptor();
+        return false;
+    }
+    applyLineSettings(options);
+    termios applied{};
+    if (::tcsetattr(fd_, TCSANOW, &options) != 0 || ::tcgetattr(fd_, &applied) != 0 ||
+        !hasLineSettings(applied)) {
+        releaseDescriptor();
+        return false;
+    }
+    // RTS held off, as the receiver's cable expects; a pty has no modem lines and says so.
+    int rts = TIOCM_RTS;
+    (void)::ioctl(fd_, TIOCMBIC, &rts);
+    return true;
+}
+
+void PosixSerialPort::closePort() {
+    if (fd_ >= 0) {
+        releaseDescriptor();
+    }
+}
+
+void PosixSerialPort::releaseDescriptor() {
+    // The exclusive flag lives on the tty, not on our descriptor; left set it would lock
+    // out the next program (or our next open) for as long as the device stays open
+    // elsewhere, as a pty does while its master is held.
+    (void)::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);  // also drops the flock
+    fd_ = -1;
+}
+
+void PosixSerialPort::reportPermissionDenied(const std::string& path) {
+    struct stat info {};
+    std::string owner = "dialout";
+    if (::stat(path.c_str(), &info) == 0) {
+        owner = groupName(info.st_gid);
+    }
+    diagnostics_ << "tamlo-config: " << path
+                 << ": permission denied; the user must be in the group '" << owner
+                 << "' that owns this device (then log in again)\n";
+    diagnostics_.flush();
+}
+
+int32_t PosixSerialPort::bytesWaiting() {
+    if (fd_ < 0) {
+        return 0;
+    }
+    int count = 0;
+    if (::ioctl(fd_, FIONREAD, &count) != 0 || count < 0) {
+        return 0;
+    }
+    return static_cast<int32_t>(count);
+}
+
+int32_t PosixSerialPort::readPort(uint8_t* buffer, int32_t count) {
+    if (fd_ < 0 || buffer == nullptr || count <= 0) {
+        return 0;
+    }
+    // The read ends when count bytes are in, kReadIntervalMs after the last byte, or after
+    // the total time-out for count bytes, whichever comes first.
+    const auto start = SteadyClock::now();
+    const auto totalDeadline =
+        start + Milliseconds(int64_t{kReadTotalPerByteMs} * count + kReadTotalConstantMs);
+    auto deadline = totalDeadline;
+    int32_t got = 0;
+    while (got < count) {
+        const auto remaining = deadline - SteadyClock::now();
+        if (remaining <= SteadyClock::duration::zero()) {
+            break;
+        }
+        pollfd request{fd_, POLLIN, 0};
+        const int ready = ::poll(&request, 1, pollTimeout(remaining));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        if (ready == 0) {
+            continue;  // the deadline test above ends the read
+        }
+        if ((request.revents & POLLIN) == 0) {
+            // Hung up (a pty whose other end is gone, an adapter pulled out) or an error:
+            // nothing more will come, so return what arrived rather than wait it out.
+            break;
+        }
+        const ssize_t n = ::read(fd_, buffer + got, static_cast<size_t>(count - got));
+        if (n > 0) {
+            got += static_cast<int32_t>(n);
+            const auto intervalDeadline = SteadyClock::now() + Milliseconds(kReadIntervalMs);
+            deadline = std::min(totalDeadline, intervalDeadline);
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        break;  // end of file or a read error: the device is gone
+    }
+    return got;
+}
+
+int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
+    if (fd_ < 0 || buffer == nullptr || count <= 0) {
+        return 0;
+    }
+    const auto deadline = SteadyClock::now() + Milliseconds(int64_t{kWriteTotalPerByteMs} * count +
+                                                            kWriteTotalConstantMs);
+    int32_t written = 0;
+    while (written < count) {
+        const ssize_t n = ::write(fd_, buffer + written, static_cast<size_t>(count - written));
+        if (n > 0) {
+            written += static_cast<int32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            break;
+        }
+        // The output queue is full (flow held back by the device): wait for room, but
+        // never past the write time-out.
+        const auto remaining = deadline - SteadyClock::now();
+        if (remaining <= SteadyClock::duration::zero()) {
+            break;
+        }
+        pollfd request{fd_, POLLOUT, 0};
+        const int ready = ::poll(&request, 1, pollTimeout(remaining));
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready > 0 && (request.revents & POLLOUT) == 0) {
+            break;  // hung up or failed
+        }
+    }
+    return written;
+}
+
+std::vector<std::string> PosixSerialPort::portNames() {
+    std::vector<std::string> discovered;
+    if (options_.discover) {
+        discovered = findSerialDevices(options_.sysfsRoot, options_.devRoot, queryPortTypeByIoctl);
+    }
+    return mergePortNames(options_.leadingDevices, discovered, options_.namedDevices);
+}
+
+}  // namespace tamlo

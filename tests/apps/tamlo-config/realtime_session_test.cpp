@@ -1,0 +1,204 @@
+// The whole program in real time: the configurator on the POSIX line and the real clock,
+// talking to the simulated receiver on a pseudo-terminal, as the desktop program does.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "app/configurator.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
+#include "sim/pty_server.h"
+#include "ui/memory_window.h"
+
+namespace tamlo {
+namespace {
+
+using std::chrono::milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+struct Session {
+    explicit Session(const std::string& version) : server(receiverOf(version)) {
+        std::string error;
+        started = server.start(error);
+        options.leadingDevices = {server.devicePath()};
+        options.namedDevices = {"/nonexistent/ttyUSB0"};
+        options.discover = false;
+        port = std::make_unique<PosixSerialPort>(diagnostics, options);
+        configurator = std::make_unique<Configurator>(window, *port, clock);
+        configurator->startUp();
+    }
+
+    static sim::ReceiverSettings receiverOf(const std::string& version) {
+        sim::ReceiverSettings settings;
+        settings.version = version;
+        settings.channelCode = {4000, 5250, 6500, 7120, 8000, 8990};
+        settings.threshold = 45;
+        settings.audioLevel = 7;
+        settings.diversity = false;
+        settings.lna = true;
+        settings.rssi = 40;
+        return settings;
+    }
+
+    bool choosePort() {
+        if (!window.choosePortEntry(server.devicePath())) {
+            return false;
+        }
+        configurator->dispatch(ids::PortList);
+        return port->isPortOpen();
+    }
+
+    std::vector<std::string> messageTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& [caption, text] : window.messages()) {
+            texts.push_back(caption + ": " + text);
+        }
+        return texts;
+    }
+
+    sim::PtyServer server;
+    bool started = false;
+    std::ostringstream diagnostics;
+    PosixPortOptions options;
+    MemoryWindow window;
+    RealClock clock;
+    std::unique_ptr<PosixSerialPort> port;
+    std::unique_ptr<Configurator> configurator;
+};
+
+struct GenerationCase {
+    const char* version;
+    int generation;
+};
+
+void PrintTo(const GenerationCase& g, std::ostream* out) {
+    *out << "firmware " << g.version;
+}
+
+class RealTimeSession : public ::testing::TestWithParam<GenerationCase> {};
+
+TEST_P(RealTimeSession, LoadAndStoreOverThePseudoTerminal) {
+    const GenerationCase g = GetParam();
+    Session s(g.version);
+    ASSERT_TRUE(s.started);
+    // Only the receiver's device opened; the missing one was skipped without a word.
+    EXPECT_EQ(s.window.portEntries(), std::vector<std::string>{s.server.devicePath()});
+    EXPECT_FALSE(s.port->isPortOpen());
+    ASSERT_TRUE(s.choosePort());
+
+    s.configurator->dispatch(ids::LoadButton);
+    EXPECT_TRUE(s.messageTexts().empty());
+    EXPECT_EQ(s.window.controlText(1), "134.000 MHz");
+    EXPECT_EQ(s.window.controlText(4), "137.120 MHz");
+    EXPECT_EQ(s.window.controlText(ids::ThresholdField), "45");
+    EXPECT_EQ(s.window.controlText(ids::RssiDisplay), "40");
+    EXPECT_EQ(s.window.statusText().rfind("TamloX, firmware version " + std::string(g.version), 0),
+              0u);
+
+    // The user edits the form and stores it.
+    s.window.setControlText(1, "138.500 MHz");
+    s.window.setControlText(6, "134.010 MHz");
+    s.window.setControlText(ids::ThresholdField, "30");
+    if (g.generation >= 2) {
+        s.window.setControlText(ids::AudioLevelField, "12");
+        s.window.setControlState(ids::DiversityOrLnaCheck, g.generation == 2 ? 1 : 0);
+    }
+    if (g.generation == 3) {
+        s.window.setControlState(ids::DiversityCheck3, 1);
+    }
+    s.configurator->dispatch(ids::StoreButton);
+    EXPECT_TRUE(s.messageTexts().empty());
+    EXPECT_EQ(s.window.statusText(), "ready");
+
+    // What the receiver now holds, read by a fresh LOAD into a blanked form.
+    for (int id : {1, 6, ids::ThresholdField, ids::AudioLevelField}) {
+        s.window.setControlText(id, "");
+    }
+    s.configurator->dispatch(ids::LoadButton);
+    EXPECT_TRUE(s.messageTexts().empty());
+    EXPECT_EQ(s.window.controlText(1), "138.500 MHz");
+    EXPECT_EQ(s.window.controlText(2), "135.250 MHz");
+    EXPECT_EQ(s.window.controlText(6), "134.010 MHz");
+    EXPECT_EQ(s.window.controlText(ids::ThresholdField), "30");
+    if (g.generation >= 2) {
+        EXPECT_EQ(s.window.controlText(ids::AudioLevelField), "12");
+        EXPECT_EQ(s.window.controlState(ids::DiversityOrLnaCheck), g.generation == 2 ? 1 : 0);
+    }
+    if (g.generation == 3) {
+        EXPECT_EQ(s.window.controlState(ids::DiversityCheck3), 1);
+    }
+
+    s.configurator->dispatch(ids::QuitButton);
+    EXPECT_TRUE(s.configurator->finished());
+    EXPECT_FALSE(s.port->isPortOpen());
+    s.server.stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachGeneration, RealTimeSession,
+                         ::testing::Values(GenerationCase{"1.80", 1}, GenerationCase{"1.95", 2},
+                                           GenerationCase{"2.05", 3}),
+                         [](const ::testing::TestParamInfo<GenerationCase>& info) {
+                             return "Generation" + std::to_string(info.param.generation);
+                         });
+
+TEST(RealTimeSessionFaults, APortHeldByAnotherProgramIsNotAvailable) {
+    Session s("2.05");
+    ASSERT_TRUE(s.started);
+    ASSERT_EQ(s.window.portEntries().size(), 1u);
+    std::ostringstream quiet;
+    PosixSerialPort otherProgram(quiet, {});
+    ASSERT_TRUE(otherProgram.openPort(s.server.devicePath()));
+    EXPECT_FALSE(s.choosePort());
+    EXPECT_EQ(s.messageTexts(),
+              std::vector<std::string>{"Message: Communication Port not available"});
+    // Freed by the other program, the same entry opens.
+    otherProgram.closePort();
+    EXPECT_TRUE(s.choosePort());
+    s.server.stop();
+}
+
+TEST(RealTimeSessionFaults, DiscoveryLeavesOutAPortInUse) {
+    sim::PtyServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    std::ostringstream quiet;
+    PosixSerialPort otherProgram(quiet, {});
+    ASSERT_TRUE(otherProgram.openPort(server.devicePath()));
+    PosixPortOptions options;
+    options.namedDevices = {server.devicePath()};
+    options.discover = false;
+    PosixSerialPort port(quiet, options);
+    MemoryWindow window;
+    RealClock clock;
+    Configurator configurator(window, port, clock);
+    configurator.startUp();
+    EXPECT_TRUE(window.portEntries().empty());
+    EXPECT_FALSE(port.isPortOpen());
+}
+
+TEST(RealTimeSessionFaults, ReceiverUnpluggedDuringLoad) {
+    Session s("2.05");
+    ASSERT_TRUE(s.started);
+    ASSERT_TRUE(s.choosePort());
+    // The settings block is on its way when the line goes dead.
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(milliseconds(400));
+        s.server.stop();
+    });
+    const auto start = SteadyClock::now();
+    s.configurator->dispatch(ids::LoadButton);
+    unplug.join();
+    EXPECT_EQ(s.messageTexts(), std::vector<std::string>{"Message: Communication Error"});
+    // The program goes on: further commands fail the same way and return.
+    s.configurator->dispatch(ids::LoadButton);
+    s.configurator->dispatch(ids::StoreButton);
+    EXPECT_FALSE(s.configurator->finished());
+    EXPECT_LT(SteadyClock::now() - start, std::chrono::seconds(30));
+    s.configurator->dispatch(ids::QuitButton);
+    EXPECT_TRUE(s.configurator->finished());
+}
+
+}  // namespace
+}  // namespace tamlo
