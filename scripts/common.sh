@@ -15,6 +15,7 @@ test_packages=(
   ninja-build libgtest-dev googletest
   g++-mingw-w64-x86-64 wine wine64
   xvfb xauth x11-utils xdotool imagemagick
+  dpkg-dev file lintian desktop-file-utils appstream unzip
 )
 
 install_missing() {

@@ -20,6 +20,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             result.help = true;
         } else if (arg == "--version") {
             result.version = true;
+        } else if (arg == "--exit-when-shown") {
+            result.exitWhenShown = true;
         } else if (arg == "--simulate") {
             result.simulate = true;
         } else if (arg.starts_with("--simulate=")) {
@@ -41,13 +43,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    return "Usage: tamlo-config [--simulate[=VERSION]] [DEVICE ...]\n"
+    return "Usage: tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [DEVICE ...]\n"
            "Configures a TamloX receiver over its serial line.\n"
            "\n"
            "  DEVICE               a serial device to list besides the ports found on this\n"
            "                       machine, e.g. /dev/serial/by-id/... or a pseudo-terminal\n"
            "  --simulate[=VERSION] run a simulated receiver with that firmware version\n"
            "                       (default 2.05) and list its device first\n"
+           "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
+           "                       the window first paints, then exit (times start-up)\n"
            "  --help               show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }
