@@ -46,8 +46,8 @@ inline constexpr int32_t kMaxFaultParameter = 600'000;
 
 // "none", "silent", "noecho", "noise", "cut", "late", "unplugged", "unplug" (any case);
 // "cut:N", "late:MS" and "unplug:N" carry a parameter (0 .. 600000). Without one,
-// parameter gets the fault's default (20 characters, 1000 ms, 20 bytes; 0 for the others). False, and nothing changed, when
-// the text is not one of these.
+// parameter gets the fault's default (20 characters, 1000 ms, 20 bytes; 0 for the
+// others). False, and nothing changed, when the text is not one of these.
 bool parseFault(std::string_view text, Fault& fault, int32_t& parameter);
 // The name parseFault accepts for the fault.
 std::string_view faultName(Fault fault);

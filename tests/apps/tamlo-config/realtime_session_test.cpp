@@ -271,8 +271,8 @@ class Pluggable {
 
 struct PullCase {
     const char* version;
-    int handler;     // ids::LoadButton or ids::StoreButton
-    int pullAfterMs; // about half-way through the handler
+    int handler;      // ids::LoadButton or ids::StoreButton
+    int pullAfterMs;  // about half-way through the handler
 };
 
 void PrintTo(const PullCase& c, std::ostream* out) {
@@ -315,18 +315,18 @@ TEST_P(PulledOut, TheUserIsToldNothingHangsAndChoosingThePortAgainRecovers) {
               0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    MidLoadAndMidStore, PulledOut,
-    ::testing::Values(PullCase{"1.80", ids::LoadButton, 1000},
-                      PullCase{"2.05", ids::LoadButton, 600},
-                      PullCase{"1.80", ids::StoreButton, 5000},
-                      PullCase{"1.95", ids::StoreButton, 1500},
-                      PullCase{"2.05", ids::StoreButton, 1200}),
-    [](const ::testing::TestParamInfo<PullCase>& info) {
-        return std::string(info.param.handler == ids::LoadButton ? "Load" : "Store") +
-               "Firmware" + std::string(1, info.param.version[0]) +
-               std::string(info.param.version + 2);
-    });
+INSTANTIATE_TEST_SUITE_P(MidLoadAndMidStore, PulledOut,
+                         ::testing::Values(PullCase{"1.80", ids::LoadButton, 1000},
+                                           PullCase{"2.05", ids::LoadButton, 600},
+                                           PullCase{"1.80", ids::StoreButton, 5000},
+                                           PullCase{"1.95", ids::StoreButton, 1500},
+                                           PullCase{"2.05", ids::StoreButton, 1200}),
+                         [](const ::testing::TestParamInfo<PullCase>& info) {
+                             return std::string(info.param.handler == ids::LoadButton ? "Load"
+                                                                                      : "Store") +
+                                    "Firmware" + std::string(1, info.param.version[0]) +
+                                    std::string(info.param.version + 2);
+                         });
 
 }  // namespace
 }  // namespace tamlo
