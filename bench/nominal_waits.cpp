@@ -2,12 +2,13 @@
 
 #include <chrono>
 
-#include "protocol/conversations.h"
+#include "protocol/generation.h"
+#include "protocol/read_settings.h"
 
 namespace tamlo::bench {
 
 int32_t pacedWriteMs(int generation) {
-    return generation == 1 ? kSlowPaceMs : kFastPaceMs;
+    return generationTraits(generation).paceMs;
 }
 
 void NominalWaits::onSend(std::string_view characters) {

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/conversations.h"
+#include "protocol/read_settings.h"
+#include "protocol/write_settings.h"
 
 namespace tamlo::bench {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "figures.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/real_clock.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "app/configurator.h"
 #include "figures.h"
 #include "nominal_waits.h"
-#include "serial/posix/posix_serial_port.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #include "trace/render.h"
 #include "ui/memory_window.h"
@@ -141,7 +141,9 @@ void benchRender(const std::string& where, Window& window, int count,
     for (int i = 0; i < count; ++i) {
         trace.store(40 + (i * 13) % 50);
         const auto start = SteadyClock::now();
-        renderTrace(images, trace, 60, window);
+        if (renderTrace(images, trace, 60)) {
+            window.setTraceImage(*images.graph);
+        }
         renderUs.push_back(microsecondsSince(start));
         if (afterRender) {
             const auto paintStart = SteadyClock::now();

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     const ReceiverSettings& r = options.receiver;
     std::fprintf(stderr, "tamlo-sim: firmware %s (generation %d), fault %s, on %s\n",
-                 r.version.c_str(), generationOf(firmwareCodeOf(r.version)),
+                 r.version.c_str(), tamlo::firmwareGeneration(tamlo::firmwareCodeOf(r.version)),
                  std::string(faultName(r.fault)).c_str(), server.devicePath().c_str());
     std::fflush(stderr);
 

@@ -20,8 +20,8 @@
 #else
 #include <unistd.h>
 
-#include "serial/posix/posix_serial_port.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #endif
 

@@ -1,9 +1,9 @@
 #include "app/configurator.h"
 
 #include "app/error_table.h"
-#include "protocol/conversations.h"
+#include "app/form.h"
+#include "app/trace_view.h"
 #include "serial/discovery.h"
-#include "trace/poll.h"
 
 namespace tamlo {
 
@@ -20,7 +20,10 @@ void Configurator::startUp() {
             window_.createControl(item);
         }
     }
-    discoverPorts(line_.port, window_);
+    window_.clearPortList();
+    for (const std::string& name : discoverPorts(line_.port)) {
+        window_.appendPortList(name);
+    }
     state_.trace.clearSamples();
 }
 
@@ -53,7 +56,7 @@ void Configurator::onTraceTimer() {
     if (finished_) {
         return;
     }
-    pollSignal(line_, state_.settings, state_.trace, state_.traceOffset, state_.images, window_);
+    pollSignalIntoForm(line_, state_, window_);
 }
 
 void Configurator::onCloseBox() {
@@ -66,10 +69,9 @@ void Configurator::onLoad() {
     window_.setStatusText("working");
     state_.errorCode = 0;
     if (line_.port.isPortOpen()) {
-        identifyFirmware(line_, state_.settings, window_);
-        readSettings(line_, state_.settings, window_, state_.errorCode, state_.traceOffset);
-        pollSignal(line_, state_.settings, state_.trace, state_.traceOffset, state_.images,
-                   window_);
+        identifyIntoForm(line_, state_, window_);
+        readSettingsIntoForm(line_, state_, window_);
+        pollSignalIntoForm(line_, state_, window_);
     } else {
         state_.errorCode = errors::SelectComPort;
     }
@@ -81,7 +83,13 @@ void Configurator::onStore() {
     const bool open = line_.port.isPortOpen();
     if (open) {
         window_.setStatusText("working");
-        writeSettings(line_, state_.settings, window_, state_.errorCode);
+        // The timer stops before anything is sent; the read-back below restarts it.
+        window_.stopTraceTimer();
+        const int32_t code = state_.settings[firmwareCode];
+        const StoreResult result = writeSettings(line_, code, readForm(window_, code));
+        if (result.last() != Outcome::Ok) {
+            state_.errorCode = errorCodeOf(result.last());
+        }
     } else {
         state_.errorCode = errors::SelectComPort;
     }
@@ -90,8 +98,8 @@ void Configurator::onStore() {
     if (open) {
         // The read-back shows what the receiver really stored; a code it sets stays unseen
         // until the next command clears it.
-        readSettings(line_, state_.settings, window_, state_.errorCode, state_.traceOffset);
-        toggleTrace(state_.settings, state_.traceOffset, state_.images, window_);
+        readSettingsIntoForm(line_, state_, window_);
+        toggleTrace(state_, window_);
     }
 }
 
@@ -106,14 +114,16 @@ void Configurator::onQuit() {
 
 void Configurator::onPortList() {
     state_.errorCode = 0;
-    selectPort(line_.port, window_, state_.portNumber, state_.portName, state_.errorCode);
+    if (!selectPort(line_.port, window_.controlText(ids::PortList))) {
+        state_.errorCode = errors::PortNotAvailable;
+    }
     reportError();
 }
 
 void Configurator::onTraceCheck() {
     state_.errorCode = 0;
     if (line_.port.isPortOpen()) {
-        toggleTrace(state_.settings, state_.traceOffset, state_.images, window_);
+        toggleTrace(state_, window_);
     } else {
         state_.errorCode = errors::SelectComPort;
     }

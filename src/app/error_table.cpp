@@ -2,6 +2,22 @@
 
 namespace tamlo {
 
+int32_t errorCodeOf(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::ShortReply:
+            return errors::CommunicationError;
+        case Outcome::InvalidFrequency:
+            return errors::InvalidFrequency;
+        case Outcome::InvalidThreshold:
+            return errors::InvalidThreshold;
+        case Outcome::InvalidAudioLevel:
+            return errors::InvalidAudioLevel;
+        case Outcome::Ok:
+            break;
+    }
+    return 0;
+}
+
 std::string_view errorMessage(int32_t errorCode) {
     switch (errorCode) {
         case errors::CommunicationError:

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "protocol/settings.h"
 #include "trace/render.h"
@@ -17,8 +16,6 @@ struct ProcessState {
     // Lowers the curve and the threshold line; 60 once a generation 2 or 3 receiver has
     // been read, and never set back.
     int16_t traceOffset = 0;
-    int32_t portNumber = 0;
-    std::string portName;
     TraceImages images;
 };
 

@@ -12,6 +12,7 @@
 
 #include "cli/terminal.h"
 #include "protocol/signal.h"
+#include "serial/discovery.h"
 #include "text/conversions.h"
 
 namespace tamlo::cli {
@@ -43,14 +44,9 @@ std::vector<std::string> openablePorts(Run& run) {
         names.emplace_back(kSimulatedPort);
     }
     std::unique_ptr<Connection> probe = run.platform.connect("");
-    if (!probe) {
-        return names;
-    }
-    SerialPort& port = probe->port();
-    for (const std::string& name : port.portNames()) {
-        if (port.openPort(name)) {
-            port.closePort();
-            names.push_back(name);
+    if (probe) {
+        for (std::string& name : discoverPorts(probe->port())) {
+            names.push_back(std::move(name));
         }
     }
     return names;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "protocol/settings.h"
+#include "protocol/write_settings.h"
 #include "text/conversions.h"
 
 namespace tamlo::cli {
@@ -256,11 +257,8 @@ std::string FileError::text() const {
 }
 
 std::string checkChannelText(std::string_view text) {
-    // The window's two tests: the text begins with "13", and its code lies in 4000..8990.
-    const int32_t code = storeChannelCode(text);
-    const bool passes =
-        parseInteger(leftPart(text, 2)) == 13 && code >= 4000 && code <= 8990;
-    return passes ? std::string() : std::string("Invalid frequency");
+    return channelPasses(text, storeChannelCode(text)) ? std::string()
+                                                       : std::string("Invalid frequency");
 }
 
 std::string checkThreshold(int64_t value) {

@@ -1,16 +1,12 @@
-#include "app/error_table.h"
-#include "protocol/conversations.h"
+#include "protocol/read_settings.h"
+
+#include <string>
+
 #include "text/conversions.h"
 
 namespace tamlo {
 
 namespace {
-
-void createGenerationControl(Window& window, int id, int generation) {
-    if (const ControlSpec* item = generationControl(id, generation)) {
-        window.createControl(*item);
-    }
-}
 
 // Sends the one-letter request and collects what followed its echo after the fixed wait.
 std::string request(Line& line, std::string_view command, int32_t waitMs) {
@@ -19,64 +15,39 @@ std::string request(Line& line, std::string_view command, int32_t waitMs) {
     return readResponse(line.port, command);
 }
 
-// "X": the hex block, with the audio level and the switches of generations 2 and 3.
-void readHexBlock(Line& line, DeviceSettings& settings, Window& window, int32_t& errorCode,
-                  int generation) {
-    createGenerationControl(window, ids::AudioLevelFrame, generation);
-    createGenerationControl(window, ids::AudioLevelLabel, generation);
-    const std::string reply = request(line, "X", kHexBlockWaitMs);
-    if (textLength(reply) < kHexBlockMinLength) {
-        errorCode = errors::CommunicationError;
-        return;
-    }
-    const bool withLna = generation == 3;
-    parseHexSettings(reply, withLna, settings);
-    createGenerationControl(window, ids::AudioLevelField, generation);
-    createGenerationControl(window, ids::DiversityOrLnaCheck, generation);
-    if (withLna) {
-        createGenerationControl(window, ids::DiversityCheck3, generation);
-    }
-    window.setControlText(ids::AudioLevelField, formatInteger(settings[audioLevel]));
-    if (withLna) {
-        window.setControlState(ids::DiversityCheck3, settings[diversity]);
-        window.setControlState(ids::DiversityOrLnaCheck, settings[lnaSupply] > 40 ? 1 : 0);
-    } else {
-        window.setControlState(ids::DiversityOrLnaCheck, settings[diversity]);
-    }
-}
-
 }  // namespace
 
-void readSettings(Line& line, DeviceSettings& settings, Window& window, int32_t& errorCode,
-                  int16_t& traceOffset) {
-    flushInput(line.port);
-    const int generation = firmwareGeneration(settings[firmwareCode]);
+BlockOutcome requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings) {
+    const std::string reply = request(line, "X", kHexBlockWaitMs);
+    if (textLength(reply) < kHexBlockMinLength) {
+        return BlockOutcome::TooShort;
+    }
+    parseHexSettings(reply, traits.lnaByte, settings);
+    return BlockOutcome::Accepted;
+}
 
-    if (generation == 2 || generation == 3) {
-        readHexBlock(line, settings, window, errorCode, generation);
-        // The graph of these generations sits 60 pixels (30 RSSI units) lower, whether or
-        // not the block arrived.
-        traceOffset = 60;
+BlockOutcome requestTextBlock(Line& line, DeviceSettings& settings) {
+    const std::string reply = request(line, "M", kTextBlockWaitMs);
+    if (textLength(reply) < kTextBlockMinLength) {
+        return BlockOutcome::TooShort;
+    }
+    parseTextSettings(reply, settings);
+    return BlockOutcome::Accepted;
+}
+
+SettingsRead readSettings(Line& line, DeviceSettings& settings) {
+    flushInput(line.port);
+    const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
+    SettingsRead read;
+    if (traits.hexBlock) {
+        read.hex = requestHexBlock(line, traits, settings);
     }
     // Generation 2 asks for the text block even when its hex block was refused; there is
     // no flush between the two requests.
-    if (generation == 1 || generation == 2) {
-        const std::string reply = request(line, "M", kTextBlockWaitMs);
-        if (textLength(reply) < kTextBlockMinLength) {
-            errorCode = errors::CommunicationError;
-        } else {
-            parseTextSettings(reply, settings);
-        }
+    if (traits.textBlock) {
+        read.text = requestTextBlock(line, settings);
     }
-
-    // A short reply leaves the form as it was, so the user never sees half a LOAD.
-    if (errorCode != errors::CommunicationError) {
-        for (int n = 1; n <= 6; ++n) {
-            window.setControlText(ids::ChannelField1 + n - 1,
-                                  formatChannelText(settings.channel(n)));
-        }
-        window.setControlText(ids::ThresholdField, formatInteger(settings[threshold]));
-    }
+    return read;
 }
 
 void parseTextSettings(std::string_view text, DeviceSettings& settings) {

@@ -15,13 +15,6 @@ constexpr double kReadLift = 0.0001;
 
 }  // namespace
 
-int firmwareGeneration(int32_t firmwareCode) {
-    if (firmwareCode <= 180) {
-        return 1;
-    }
-    return firmwareCode < 200 ? 2 : 3;
-}
-
 std::string formatChannelText(int32_t channelFreq) {
     // |quotient| stays below 2.2e7, well inside the single range, so the narrowing is defined.
     const double quotient = static_cast<double>(channelFreq) / 100.0;

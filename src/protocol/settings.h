@@ -40,9 +40,6 @@ struct DeviceSettings {
     int32_t channel(int n) const { return (*this)[channelFreq1 + n - 1]; }
 };
 
-// 1 up to 180 (0 included: nothing identified yet), 2 for 181..199, 3 from 200.
-int firmwareGeneration(int32_t firmwareCode);
-
 // Channel value (10 kHz steps above 130 MHz) to the form's text, e.g. 850 -> "138.500 MHz".
 std::string formatChannelText(int32_t channelFreq);
 

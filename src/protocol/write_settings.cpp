@@ -1,5 +1,7 @@
-#include "app/error_table.h"
-#include "protocol/conversations.h"
+#include "protocol/write_settings.h"
+
+#include "protocol/generation.h"
+#include "protocol/settings.h"
 #include "text/conversions.h"
 
 namespace tamlo {
@@ -36,89 +38,97 @@ bool holdsNumber(std::string_view text) {
     return i < text.size() && isDigitOfBase(text[i], base);
 }
 
-// "L" and the level as two digits, then the switches as 0 or 1.
-void sendAudioSettings(Line& line, Window& window, int32_t& errorCode, int generation,
-                       int32_t pause) {
-    // Before a settings block has been accepted there is no audio-level field: the user has
-    // seen no level and no switches, so none are written.
-    if (!window.hasControl(ids::AudioLevelField)) {
-        return;
-    }
-    const std::string levelText = window.controlText(ids::AudioLevelField);
-    const int32_t level = low32(parseInteger(levelText));
-    const int diversityId = generation == 3 ? ids::DiversityCheck3 : ids::DiversityOrLnaCheck;
-    const int32_t diversityState = window.controlState(diversityId);
-    if (!holdsNumber(levelText) || level < 0 || level > 31) {
-        errorCode = errors::InvalidAudioLevel;
-        return;
-    }
-    std::string command = "L";
-    if (level < 10) {
-        command += "0";
-    }
-    command += formatInteger(level);
-    command += "D";
-    command += formatInteger(diversityState);
-    if (generation == 3) {
-        command += "P";
-        command += formatInteger(window.controlState(ids::DiversityOrLnaCheck));
-    }
-    sendPaced(line, command, pause);
-}
+// The one conversation, run with a line or, for the checks alone, without one.
+class Store {
+  public:
+    Store(Line* line, int32_t firmwareCode) : line_(line), traits_(firmwareTraits(firmwareCode)) {}
 
-}  // namespace
-
-void checkChannel(int channel, int32_t channelCode, Window& window, int32_t& errorCode) {
-    const std::string text = window.controlText(ids::ChannelField1 + channel - 1);
-    if (parseInteger(leftPart(text, 2)) != 13) {
-        errorCode = errors::InvalidFrequency;
-    }
-    if (channelCode < 4000 || channelCode > 8990) {
-        errorCode = errors::InvalidFrequency;
-    }
-}
-
-void writeSettings(Line& line, const DeviceSettings& settings, Window& window, int32_t& errorCode) {
-    window.stopTraceTimer();
-    const int generation = firmwareGeneration(settings[firmwareCode]);
-    const bool session = generation == 2 || generation == 3;
-    const int32_t pause = session ? kFastPaceMs : kSlowPaceMs;
-
-    if (session) {
-        sendCommand(line, "E");
-        sendCommand(line, "0");
-        sendAudioSettings(line, window, errorCode, generation, pause);
+    StoreResult run(const StoreValues& values) {
+        if (traits_.writeSession) {
+            command("E");
+            command("0");
+        }
+        if (traits_.audioCommand && values.audioLevel) {
+            sendAudio(*values.audioLevel, values.diversity, values.lnaSupply);
+        }
+        for (int n = 1; n <= 6; ++n) {
+            const std::string& text = values.channels[static_cast<size_t>(n - 1)];
+            const int32_t channelCode = storeChannelCode(text);
+            if (!channelPasses(text, channelCode)) {
+                fail(Outcome::InvalidFrequency, n);
+            }
+            // Once any check has failed, no later channel is sent: the receiver keeps its own.
+            if (result_.failures.empty()) {
+                paced("C" + formatInteger(n) + formatInteger(channelCode));
+            }
+        }
+        // The threshold goes whatever happened above, when it is valid itself.
+        const int32_t thresholdValue = low32(parseInteger(values.threshold));
+        if (!holdsNumber(values.threshold) || thresholdValue > 99) {
+            fail(Outcome::InvalidThreshold);
+        } else {
+            paced("T" + formatInteger(thresholdValue));
+        }
+        // The receiver always sees the session closed that it saw opened.
+        if (traits_.writeSession) {
+            command("E");
+            command("1");
+        }
+        return std::move(result_);
     }
 
-    for (int n = 1; n <= 6; ++n) {
-        const int32_t channelCode =
-            storeChannelCode(window.controlText(ids::ChannelField1 + n - 1));
-        checkChannel(n, channelCode, window, errorCode);
-        // Once any check has failed, no later channel is sent: the receiver keeps its own.
-        if (errorCode == 0) {
-            std::string command = "C";
-            command += formatInteger(n);
-            command += formatInteger(channelCode);
-            sendPaced(line, command, pause);
+  private:
+    // "L" and the level as two digits, then the switches as 0 or 1.
+    void sendAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
+        const int32_t level = low32(parseInteger(levelText));
+        if (!holdsNumber(levelText) || level < 0 || level > 31) {
+            fail(Outcome::InvalidAudioLevel);
+            return;
+        }
+        std::string text = "L";
+        if (level < 10) {
+            text += "0";
+        }
+        text += formatInteger(level);
+        text += "D" + formatInteger(diversityState != 0 ? 1 : 0);
+        if (traits_.lnaCommand) {
+            text += "P" + formatInteger(lnaState != 0 ? 1 : 0);
+        }
+        paced(text);
+    }
+
+    void fail(Outcome outcome, int channel = 0) { result_.failures.push_back({outcome, channel}); }
+    void command(std::string_view letter) {
+        if (line_) {
+            sendCommand(*line_, letter);
+        }
+    }
+    void paced(const std::string& text) {
+        if (line_) {
+            sendPaced(*line_, text, traits_.paceMs);
         }
     }
 
-    // The threshold goes whatever happened above, when it is valid itself.
-    const std::string thresholdText = window.controlText(ids::ThresholdField);
-    const int32_t thresholdValue = low32(parseInteger(thresholdText));
-    if (!holdsNumber(thresholdText) || thresholdValue > 99) {
-        errorCode = errors::InvalidThreshold;
-    } else {
-        std::string command = "T";
-        command += formatInteger(thresholdValue);
-        sendPaced(line, command, pause);
-    }
+    Line* line_;
+    const GenerationTraits& traits_;
+    StoreResult result_;
+};
 
-    // The receiver always sees the session closed that it saw opened.
-    if (session) {
-        sendCommand(line, "E");
-        sendCommand(line, "1");
-    }
+}  // namespace
+
+bool channelPasses(std::string_view channelText, int32_t channelCode) {
+    // Both tests always run; either failing refuses the channel.
+    const bool beginsWith13 = parseInteger(leftPart(channelText, 2)) == 13;
+    const bool inRange = channelCode >= 4000 && channelCode <= 8990;
+    return beginsWith13 && inRange;
+}
+
+StoreResult checkStore(int32_t firmwareCode, const StoreValues& values) {
+    return Store(nullptr, firmwareCode).run(values);
+}
+
+StoreResult writeSettings(Line& line, int32_t firmwareCode, const StoreValues& values) {
+    return Store(&line, firmwareCode).run(values);
 }
 
 }  // namespace tamlo

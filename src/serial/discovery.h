@@ -1,19 +1,18 @@
 // Finding the ports at start-up and opening the one the user chooses.
 #pragma once
 
-#include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "serial/serial_port.h"
-#include "ui/window.h"
 
 namespace tamlo {
 
-// Lists in PortList every probed name that opens with the line settings; leaves none open.
-void discoverPorts(SerialPort& port, Window& window);
-// Closes the open port and opens the chosen PortList entry; errorCode 7 when it does not
-// open. With no entry chosen nothing is opened and no code is set.
-void selectPort(SerialPort& port, Window& window, int32_t& portNumber, std::string& portName,
-                int32_t& errorCode);
+// Every probed name that opens with the line settings, in probing order; leaves none open.
+std::vector<std::string> discoverPorts(SerialPort& port);
+// Closes the open port, then opens the chosen one. False only when a port was chosen and
+// did not open; with no choice ("") nothing is opened.
+bool selectPort(SerialPort& port, std::string_view chosen);
 
 }  // namespace tamlo

@@ -1,6 +1,6 @@
 // The one serial line to the receiver, as the rest of the program sees it.
 //
-// Implementations: POSIX termios (serial/posix), the Windows communications calls
+// Implementations: POSIX termios (serial/linux), the Windows communications calls
 // (serial/win32) and the simulated receiver's virtual-time line (sim). Every port is
 // opened with the receiver's fixed settings: 1200 baud, 8 data bits, no parity, 2 stop
 // bits, no handshake, RTS held off, and the time-outs below.

@@ -52,8 +52,8 @@ std::string shownByte(uint8_t byte) {
 
 Receiver::Receiver(ReceiverSettings settings) : settings_(std::move(settings)) {}
 
-int Receiver::generation() const {
-    return generationOf(firmwareCodeOf(settings_.version));
+const GenerationTraits& Receiver::traits() const {
+    return firmwareTraits(firmwareCodeOf(settings_.version));
 }
 
 void Receiver::receive(uint8_t byte, int64_t atNs) {
@@ -124,7 +124,7 @@ std::vector<std::string> Receiver::commandLog() const {
 }
 
 void Receiver::answer(char letter, int64_t atNs) {
-    const int gen = generation();
+    const GenerationTraits& traits = this->traits();
     std::string body;
     std::string note;
     switch (letter) {
@@ -135,14 +135,14 @@ void Receiver::answer(char letter, int64_t atNs) {
             body = rssiReply();
             break;
         case 'X':
-            if (gen >= 2) {
+            if (traits.hexBlock) {
                 body = hexBlockReply();
             } else {
                 note = "not known to this firmware, echoed only";
             }
             break;
         case 'M':
-            if (gen <= 2) {
+            if (traits.textBlock) {
                 body = textBlockReply();
             } else {
                 note = "not known to this firmware, echoed only";
@@ -206,7 +206,7 @@ void Receiver::finishPending() {
 // the command; note says why a command was not carried out.
 bool Receiver::applyWrite(const Pending& command, std::string& note) {
     const std::string_view argument = command.argument;
-    const int gen = generation();
+    const GenerationTraits& traits = this->traits();
     int64_t value = 0;
     bool wellFormed = false;
     switch (command.letter) {
@@ -239,8 +239,21 @@ bool Receiver::applyWrite(const Pending& command, std::string& note) {
         note = "incomplete or malformed, not carried out";
         return false;
     }
-    const bool known = command.letter == 'C' || command.letter == 'T' ||
-                       (command.letter == 'P' ? gen >= 3 : gen >= 2);
+    bool known = true;
+    switch (command.letter) {
+        case 'E':
+            known = traits.writeSession;
+            break;
+        case 'L':
+        case 'D':
+            known = traits.audioCommand;
+            break;
+        case 'P':
+            known = traits.lnaCommand;
+            break;
+        default:
+            break;  // "C" and "T": every generation
+    }
     if (!known) {
         note = "not known to this firmware, ignored";
         return true;
@@ -249,7 +262,7 @@ bool Receiver::applyWrite(const Pending& command, std::string& note) {
         sessionOpen_ = argument == "0";
         return true;
     }
-    if (gen >= 2 && !sessionOpen_) {
+    if (traits.writeSession && !sessionOpen_) {
         note = "outside a write session, ignored";
         return true;
     }

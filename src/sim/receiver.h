@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/generation.h"
+
 namespace tamlo::sim {
 
 enum class Fault {
@@ -62,11 +64,6 @@ struct ReceiverSettings {
     int32_t lateMs = kDefaultLateMs;
 };
 
-// Firmware code and generation exactly as the program computes them from a version text:
-// the leading decimal number as a 32-bit float, times 100 in double precision, truncated.
-int32_t firmwareCodeOf(std::string_view version);
-int generationOf(int32_t firmwareCode);
-
 // The receiver's own processing time between hearing a command letter and starting to
 // send its echo.
 inline constexpr int64_t kProcessingNs = 3'000'000;
@@ -96,7 +93,9 @@ class Receiver {
     ReceiverSettings& settings() { return settings_; }
     const ReceiverSettings& settings() const { return settings_; }
     // From the version, as the program computes it.
-    int generation() const;
+    // The receiver sorts itself exactly as the program sorts it, by the same rule, so the
+    // two can never disagree about a version such as "1.81".
+    const GenerationTraits& traits() const;
     bool writeSessionOpen() const { return sessionOpen_; }
 
     // A byte from the program, fully received at atNs. Times never run backwards: an

@@ -51,16 +51,6 @@ std::string frequencyText(int32_t channelCode) {
 
 }  // namespace
 
-// The receiver sorts itself exactly as the program sorts it: the same conversions, so the
-// two can never disagree about a version such as "1.81".
-int32_t firmwareCodeOf(std::string_view version) {
-    return low32(truncateToInteger(static_cast<double>(parseDecimal(version)) * 100.0));
-}
-
-int generationOf(int32_t firmwareCode) {
-    return firmwareGeneration(firmwareCode);
-}
-
 std::string Receiver::versionReply() const {
     std::string body = settings_.version;
     if (!settings_.buildStamp.empty() &&
@@ -95,7 +85,7 @@ std::string Receiver::hexBlockReply() const {
     add(settings_.diversity ? "01" : "00");        // byte 16
     // Byte 17: the LNA supply voltage in tenths of a volt (6.4 V when on); the second
     // generation has no LNA switch and always reports 00.
-    add(generation() >= 3 && settings_.lna ? "64" : "00");
+    add(traits().lnaByte && settings_.lna ? "64" : "00");
     return body + "\r\n";
 }
 
@@ -111,7 +101,8 @@ std::string Receiver::textBlockReply() const {
     body += "thr:" + std::to_string(settings_.threshold) +
             " CH:" + std::to_string(settings_.currentChannel) +
             " rssi:" + std::to_string(settings_.rssi);
-    if (generation() == 2) {
+    // Firmware with an audio level reports it in the text block too.
+    if (traits().audioCommand) {
         body += " lvl:" + std::to_string(settings_.audioLevel) +
                 " div:" + (settings_.diversity ? "1" : "0");
     }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "ui/window.h"
-
 namespace tamlo {
 
 namespace {
@@ -18,17 +16,6 @@ constexpr int kTickCount = 7;
 constexpr int kFirstCurveColumn = 6;
 constexpr int kSamplesPerColumn = 6;
 
-// Makes the image under its number: the old one is released first, so a failed make
-// leaves none behind. False when making or starting to draw fails.
-bool makeImage(std::optional<Image>& slot, const TraceImages& images) {
-    slot.reset();
-    if (images.failMakeImage) {
-        return false;
-    }
-    slot.emplace();
-    return !images.failStartDrawing;
-}
-
 // Ring positions run 1..359; a remainder of 0 stands for 359. The remainder is taken
 // non-negative so that any traceIndex, even one outside the ring, reads inside the array.
 size_t ringPosition(int32_t n) {
@@ -42,7 +29,7 @@ size_t ringPosition(int32_t n) {
 }  // namespace
 
 void drawTraceGrid(TraceImages& images, int32_t threshold, int16_t traceOffset) {
-    if (!makeImage(images.grid, images)) {
+    if (!images.makeImage(images.grid)) {
         return;
     }
     Image& grid = *images.grid;
@@ -60,10 +47,9 @@ void drawTraceGrid(TraceImages& images, int32_t threshold, int16_t traceOffset) 
     }
 }
 
-void renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOffset,
-                 Window& window) {
-    if (!makeImage(images.graph, images)) {
-        return;
+bool renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOffset) {
+    if (!images.makeImage(images.graph)) {
+        return false;
     }
     Image& graph = *images.graph;
     if (images.grid) {
@@ -80,8 +66,7 @@ void renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOff
         const int32_t value = std::clamp<int32_t>(sum / 3 - traceOffset, 1, Image::kHeight - 1);
         graph.setPixel(x, Image::kHeight - value, kCurveColour);
     }
-
-    window.setTraceImage(graph);
+    return true;
 }
 
 }  // namespace tamlo

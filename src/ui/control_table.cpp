@@ -78,6 +78,19 @@ const ControlSpec* generationControl(int id, int generation) {
     return nullptr;
 }
 
+const GenerationForm& generationForm(int generation) {
+    static constexpr GenerationForm kNone{};
+    static constexpr GenerationForm kForm2{.audioControls = true,
+                                           .diversityCheck = ids::DiversityOrLnaCheck};
+    static constexpr GenerationForm kForm3{.audioControls = true,
+                                           .diversityCheck = ids::DiversityCheck3,
+                                           .lnaCheck = ids::DiversityOrLnaCheck};
+    if (generation == 2) {
+        return kForm2;
+    }
+    return generation == 3 ? kForm3 : kNone;
+}
+
 const ControlSpec* findControl(int id, int generation) {
     if (id == ids::TraceImage) {
         return &kTraceImageSpec;

@@ -75,6 +75,14 @@ std::span<const ControlSpec> fixedControls();
 // 2 or 3; nullptr where the generation has no such control.
 const ControlSpec* generationControl(int id, int generation);
 
+// What a settings read of a generation puts on the form, and which check box is which.
+struct GenerationForm {
+    bool audioControls = false;  // frame, label, field and check boxes exist at all
+    int diversityCheck = 0;      // id of " Diversity", 0 when none
+    int lnaCheck = 0;            // id of " LNA supply", 0 when none
+};
+const GenerationForm& generationForm(int generation);
+
 // Any control of the table by id, fixed or (for the given generation) dependent.
 const ControlSpec* findControl(int id, int generation = 3);
 

@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "cli/front_end.h"
-#include "serial/posix/posix_serial_port.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 
 namespace tamlo::cli {

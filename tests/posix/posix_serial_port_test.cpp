@@ -1,4 +1,4 @@
-#include "serial/posix/posix_serial_port.h"
+#include "serial/linux/posix_serial_port.h"
 
 #include <grp.h>
 #include <sys/stat.h>

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "app/configurator.h"
-#include "serial/posix/posix_serial_port.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #include "ui/memory_window.h"
 

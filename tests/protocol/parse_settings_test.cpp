@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "protocol/conversations.h"
+#include "protocol/read_settings.h"
 
 namespace tamlo {
 namespace {

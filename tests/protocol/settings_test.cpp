@@ -1,3 +1,4 @@
+#include "protocol/generation.h"
 #include "protocol/settings.h"
 
 #include <gtest/gtest.h>

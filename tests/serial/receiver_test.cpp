@@ -120,7 +120,7 @@ TEST(Receiver, LoadReadsBackWhatItWasSetUpWith) {
         const int32_t code =
             low32(truncateToInteger(static_cast<double>(parseDecimal(version)) * 100.0));
         EXPECT_EQ(firmwareGeneration(code), c.generation);
-        EXPECT_EQ(program.port.receiver().generation(), c.generation);
+        EXPECT_EQ(program.port.receiver().traits().number, c.generation);
 
         if (c.generation >= 2) {
             const std::string block = program.hexBlock();
@@ -203,7 +203,7 @@ TEST(Receiver, FirmwareCodeIsComputedAsTheProgramDoes) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(firmwareCodeOf(c.version), c.code) << c.version;
-        EXPECT_EQ(generationOf(firmwareCodeOf(c.version)), c.generation) << c.version;
+        EXPECT_EQ(firmwareGeneration(firmwareCodeOf(c.version)), c.generation) << c.version;
     }
 }
 
@@ -258,7 +258,7 @@ TEST(Receiver, StoresWritesMadeAtEachGenerationsPace) {
         store(program, c.store);
         // The read-back that follows every STORE; its letter also ends a command that
         // is still open.
-        if (program.port.receiver().generation() >= 2) {
+        if (program.port.receiver().traits().number >= 2) {
             program.hexBlock();
         } else {
             program.textBlock();

@@ -5,38 +5,24 @@
 #include <climits>
 #include <vector>
 
-#include "ui/window.h"
-
 namespace tamlo {
 namespace {
 
 // Records only what the graph hands to TraceImage.
-class FakeWindow : public Window {
+// A platform short of resources: making an image, or starting to draw into it, fails.
+class FailingImages : public TraceImages {
   public:
-    bool openMainWindow() override { return true; }
-    bool createStatusBar() override { return true; }
-    void createControl(const ControlSpec&) override {}
-    bool hasControl(int) const override { return false; }
-    std::string controlText(int) override { return ""; }
-    void setControlText(int, std::string_view) override {}
-    int32_t controlState(int) override { return 0; }
-    void setControlState(int, int32_t) override {}
-    void clearPortList() override {}
-    void appendPortList(std::string_view) override {}
-    void setStatusText(std::string_view) override {}
-    bool setInnerHeight(int) override { return true; }
-    void createTraceImage(const Image&) override {}
-    void setTraceImage(const Image& image) override {
-        ++handedOver;
-        shown = image;
-    }
-    void showMessage(std::string_view, std::string_view) override {}
-    void startTraceTimer() override {}
-    void stopTraceTimer() override {}
-    void closeWindow() override {}
+    bool failMake = false;
+    bool failDraw = false;
 
-    int handedOver = 0;
-    Image shown;
+    bool makeImage(std::optional<Image>& slot) override {
+        slot.reset();
+        if (failMake) {
+            return false;
+        }
+        slot.emplace();
+        return !failDraw;
+    }
 };
 
 constexpr int kNone = -1;
@@ -67,12 +53,9 @@ SignalTrace ringOf(int16_t value, int16_t traceIndex) {
 
 Image renderOnce(const SignalTrace& trace, int16_t traceOffset) {
     TraceImages images;
-    FakeWindow window;
-    renderTrace(images, trace, traceOffset, window);
-    EXPECT_EQ(window.handedOver, 1);
+    EXPECT_TRUE(renderTrace(images, trace, traceOffset));
     EXPECT_TRUE(images.graph.has_value());
-    EXPECT_EQ(window.shown, *images.graph);
-    return window.shown;
+    return images.graph.value_or(Image{});
 }
 
 // Expected grid, pixel by pixel: axis, seven ticks and the threshold row (kNone: no row).
@@ -124,17 +107,17 @@ TEST(TraceGrid, ThresholdLineSitsTwoPixelsPerUnitAboveTheBottomShiftedByTheOffse
 }
 
 TEST(TraceGrid, FailuresStopDrawing) {
-    TraceImages images;
+    FailingImages images;
     drawTraceGrid(images, 40, 0);
     ASSERT_TRUE(images.grid.has_value());
 
     // The old grid is released before the new one is made, so a failed make leaves none.
-    images.failMakeImage = true;
+    images.failMake = true;
     drawTraceGrid(images, 40, 0);
     EXPECT_FALSE(images.grid.has_value());
 
-    images.failMakeImage = false;
-    images.failStartDrawing = true;
+    images.failMake = false;
+    images.failDraw = true;
     drawTraceGrid(images, 40, 0);
     ASSERT_TRUE(images.grid.has_value());
     EXPECT_EQ(*images.grid, Image());
@@ -257,57 +240,47 @@ TEST(TraceCurve, NeverTouchesTheTopRow) {
 
 TEST(TraceCurve, IsDrawnOverTheGrid) {
     TraceImages images;
-    FakeWindow window;
     drawTraceGrid(images, 40, 0);
-    renderTrace(images, ringOf(0, 1), 0, window);
-    ASSERT_EQ(window.handedOver, 1);
+    ASSERT_TRUE(renderTrace(images, ringOf(0, 1), 0));
     Image expected = expectedGrid(70);
     for (int x = 6; x < 360; ++x) {
         expected.setPixel(x, 149, kCurveColour);
     }
-    EXPECT_EQ(window.shown, expected);
+    EXPECT_EQ(*images.graph, expected);
     // The grid itself stays as painted.
     EXPECT_EQ(*images.grid, expectedGrid(70));
 }
 
-TEST(TraceCurve, FailuresLeaveTraceImageAsItWas) {
-    TraceImages images;
-    FakeWindow window;
+TEST(TraceCurve, FailuresAreReported) {
+    FailingImages images;
     drawTraceGrid(images, 40, 0);
-    renderTrace(images, ringOf(10, 5), 0, window);
-    ASSERT_EQ(window.handedOver, 1);
-    const Image before = window.shown;
+    ASSERT_TRUE(renderTrace(images, ringOf(10, 5), 0));
 
-    images.failMakeImage = true;
-    renderTrace(images, ringOf(20, 5), 0, window);
-    EXPECT_EQ(window.handedOver, 1);
+    images.failMake = true;
+    EXPECT_FALSE(renderTrace(images, ringOf(20, 5), 0));
     EXPECT_FALSE(images.graph.has_value());
 
-    images.failMakeImage = false;
-    images.failStartDrawing = true;
-    renderTrace(images, ringOf(20, 5), 0, window);
-    EXPECT_EQ(window.handedOver, 1);
-    EXPECT_EQ(window.shown, before);
+    images.failMake = false;
+    images.failDraw = true;
+    EXPECT_FALSE(renderTrace(images, ringOf(20, 5), 0));
 }
 
 TEST(TraceCurve, WithoutAGridTheBackgroundIsBlack) {
     // Never painted, and lost when remaking it failed.
-    TraceImages painted;
+    FailingImages painted;
     drawTraceGrid(painted, 40, 0);
-    painted.failMakeImage = true;
+    painted.failMake = true;
     drawTraceGrid(painted, 40, 0);
-    painted.failMakeImage = false;
+    painted.failMake = false;
 
-    TraceImages never;
-    for (TraceImages* images : {&never, &painted}) {
-        FakeWindow window;
-        renderTrace(*images, ringOf(40, 9), 0, window);
-        ASSERT_EQ(window.handedOver, 1);
+    FailingImages never;
+    for (FailingImages* images : {&never, &painted}) {
+        ASSERT_TRUE(renderTrace(*images, ringOf(40, 9), 0));
         Image expected;
         for (int x = 6; x < 360; ++x) {
             expected.setPixel(x, 70, kCurveColour);
         }
-        EXPECT_EQ(window.shown, expected);
+        EXPECT_EQ(*images->graph, expected);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "serial/posix/posix_serial_port.h"
+#include "serial/linux/posix_serial_port.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -15,7 +15,7 @@
 #include <ostream>
 #include <utility>
 
-#include "serial/posix/linux_ports.h"
+#include "serial/linux/linux_ports.h"
 
 namespace tamlo {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "tamlo-config/command_line.h"
 #include "app/configurator.h"
-#include "serial/posix/posix_serial_port.h"
-#include "serial/posix/real_clock.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #include "ui/qt/qt_window.h"
 

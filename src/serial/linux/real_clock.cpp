@@ -1,4 +1,4 @@
-#include "serial/posix/real_clock.h"
+#include "serial/linux/real_clock.h"
 
 #include <sys/prctl.h>
 

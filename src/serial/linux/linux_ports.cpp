@@ -1,4 +1,4 @@
-#include "serial/posix/linux_ports.h"
+#include "serial/linux/linux_ports.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>

@@ -1,0 +1,104 @@
+#include "app/form.h"
+
+#include "app/error_table.h"
+#include "protocol/generation.h"
+#include "protocol/read_settings.h"
+#include "text/conversions.h"
+
+namespace tamlo {
+
+namespace {
+
+void createGenerationControl(Window& window, int id, int generation) {
+    if (const ControlSpec* item = generationControl(id, generation)) {
+        window.createControl(*item);
+    }
+}
+
+// After an accepted block: the field and the check boxes, then their values.
+void showAudioControls(Window& window, const DeviceSettings& settings, int generation) {
+    const GenerationForm& form = generationForm(generation);
+    createGenerationControl(window, ids::AudioLevelField, generation);
+    createGenerationControl(window, ids::DiversityOrLnaCheck, generation);
+    createGenerationControl(window, ids::DiversityCheck3, generation);
+    window.setControlText(ids::AudioLevelField, formatInteger(settings[audioLevel]));
+    window.setControlState(form.diversityCheck, settings[diversity]);
+    if (form.lnaCheck != 0) {
+        // The receiver reports the LNA supply as a level; above 40 it is on.
+        window.setControlState(form.lnaCheck, settings[lnaSupply] > 40 ? 1 : 0);
+    }
+}
+
+}  // namespace
+
+std::string firmwareStatusText(const FirmwareIdentity& identity) {
+    std::string status = "TamloX, firmware version " + leftPart(identity.reply, 4);
+    if (identity.firmwareCode >= 200) {
+        status += "   " + rightPart(identity.reply, 9);
+    }
+    return status;
+}
+
+void identifyIntoForm(Line& line, ProcessState& state, Window& window) {
+    const FirmwareIdentity identity = identifyFirmware(line);
+    state.settings[firmwareCode] = identity.firmwareCode;
+    window.setStatusText(firmwareStatusText(identity));
+}
+
+void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
+    DeviceSettings& settings = state.settings;
+    flushInput(line.port);
+    const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
+
+    if (traits.hexBlock) {
+        createGenerationControl(window, ids::AudioLevelFrame, traits.number);
+        createGenerationControl(window, ids::AudioLevelLabel, traits.number);
+        if (requestHexBlock(line, traits, settings) == BlockOutcome::Accepted) {
+            showAudioControls(window, settings, traits.number);
+        } else {
+            state.errorCode = errors::CommunicationError;
+        }
+    }
+    if (traits.lowersTrace) {
+        // The graph of these generations sits 60 pixels lower, whether or not the block
+        // arrived.
+        state.traceOffset = kLoweredTraceOffset;
+    }
+    // Generation 2 asks for the text block even when its hex block was refused.
+    if (traits.textBlock && requestTextBlock(line, settings) == BlockOutcome::TooShort) {
+        state.errorCode = errors::CommunicationError;
+    }
+
+    // A short reply leaves the form as it was, so the user never sees half a LOAD.
+    if (state.errorCode != errors::CommunicationError) {
+        for (int n = 1; n <= 6; ++n) {
+            window.setControlText(ids::ChannelField1 + n - 1,
+                                  formatChannelText(settings.channel(n)));
+        }
+        window.setControlText(ids::ThresholdField, formatInteger(settings[threshold]));
+    }
+}
+
+StoreValues readForm(Window& window, int32_t firmwareCode) {
+    const GenerationForm& form = generationForm(firmwareGeneration(firmwareCode));
+    StoreValues values;
+    for (int n = 1; n <= 6; ++n) {
+        values.channels[static_cast<size_t>(n - 1)] =
+            window.controlText(ids::ChannelField1 + n - 1);
+    }
+    values.threshold = window.controlText(ids::ThresholdField);
+    // Before a settings block has been accepted there is no audio-level field: the user
+    // has seen no level and no switches, so none are written.
+    if (window.hasControl(ids::AudioLevelField)) {
+        values.audioLevel = window.controlText(ids::AudioLevelField);
+    }
+    if (form.diversityCheck != 0) {
+        values.diversity = window.controlState(form.diversityCheck);
+    }
+    if (form.lnaCheck != 0) {
+        values.lnaSupply = window.controlState(form.lnaCheck);
+    }
+    return values;
+}
+
+}  // namespace tamlo
