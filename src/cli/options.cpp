@@ -10,14 +10,16 @@ namespace {
 #define TAMLO_VERSION "unknown"
 #endif
 
-void addPorts(CLI::App& command, Options& options, bool many) {
-    auto* port = command.add_option("-p,--port", options.ports,
-                                    many ? "a serial port; repeat for more (\"sim\": the "
-                                           "simulated receiver)"
-                                         : "the serial port (\"sim\": the simulated receiver)");
-    if (!many) {
-        port->expected(1);
-    }
+// Many ports: -p once for each. One port: a second -p is an error.
+void addPorts(CLI::App& command, Options& options) {
+    command
+        .add_option("-p,--port", options.ports,
+                    "a serial port; repeat for more (\"sim\": the simulated receiver)")
+        ->allow_extra_args(false);
+}
+
+void addPort(CLI::App& command, std::string& port) {
+    command.add_option("-p,--port", port, "the serial port (\"sim\": the simulated receiver)");
 }
 
 }  // namespace
@@ -47,13 +49,14 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
     CLI::App* ports = app.add_subcommand("ports", "list the serial ports that open");
     ports->add_flag("--json", options.json, "as a JSON array");
 
+    std::string onePort;
     CLI::App* read = app.add_subcommand("read", "read a receiver's settings into a file");
-    addPorts(*read, options, false);
+    addPort(*read, onePort);
     read->add_option("-o,--output", options.output, "the file to write (default: standard output)");
     read->add_flag("--json", options.json, "JSON instead of TOML");
 
     CLI::App* write = app.add_subcommand("write", "write a settings file to a receiver");
-    addPorts(*write, options, false);
+    addPort(*write, onePort);
     write->add_option("FILE", options.file, "the settings file (TOML, or JSON by its .json name)")
         ->required();
     write->add_flag("!--no-verify", options.verify, "do not read the settings back");
@@ -61,14 +64,14 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
     CLI::App* apply = app.add_subcommand(
         "apply", "give receivers a file's settings, writing only where something differs");
     apply->add_option("FILE", options.file, "the settings file")->required();
-    addPorts(*apply, options, true);
+    addPorts(*apply, options);
     apply->add_flag("--all", options.all, "every port that opens");
     apply->add_flag("--dry-run", options.dryRun, "only say what would change");
     apply->add_flag("--json", options.json, "one JSON object per port");
     apply->add_flag("!--no-verify", options.verify, "do not read the settings back");
 
     CLI::App* rssi = app.add_subcommand("rssi", "watch the signal strength");
-    addPorts(*rssi, options, true);
+    addPorts(*rssi, options);
     rssi->add_flag("--all", options.all, "every port that opens");
     rssi->add_option("--interval", options.intervalMs, "milliseconds between polls (default 1000)")
         ->check(CLI::Range(kMinIntervalMs, 3'600'000));
@@ -88,6 +91,9 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
         if (command->parsed()) {
             options.command = command->get_name();
         }
+    }
+    if (!onePort.empty()) {
+        options.ports.push_back(onePort);
     }
     if (*simulate) {
         options.simulate = simulated.empty() ? std::string(kDefaultSimulatedVersion) : simulated;

@@ -1,5 +1,6 @@
 #include "cli/settings_file.h"
 
+#include <algorithm>
 #include <limits>
 #include <sstream>
 
@@ -297,6 +298,11 @@ FileParse parseSettingsToml(std::string_view text, const std::string& fileName) 
             readTomlSettings(c, *node.as_table());
         }
     }
+    // The library keeps a table's keys sorted by name; errors go in the file's order.
+    std::stable_sort(c.result.errors.begin(), c.result.errors.end(),
+                     [](const FileError& a, const FileError& b) {
+                         return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+                     });
     return std::move(c.result);
 }
 

@@ -183,7 +183,7 @@ TEST_F(Commands, ApplyWritesOnlyWhatDiffersAndOnlyOnce) {
         ASSERT_EQ(fleet.run({"apply", path, "-p", "COM1"}), kExitOk);
         EXPECT_EQ(fleet.out.str(),
                   "COM1: unchanged\napply: 1 receiver: 1 unchanged, 0 changed, 0 failed\n");
-        const Wire& wire = fleet.wire("COM1");
+        const Wire wire = relative(fleet.wire("COM1"), 0);
         const Wire reads = version[0] == '2'   ? Wire{"0 V", "200 X"}
                            : version[2] == '9' ? Wire{"0 V", "200 X", "1050 M"}
                                                : Wire{"0 V", "200 M"};

@@ -72,7 +72,7 @@ struct Receivers {
     }
 };
 
-struct Run {
+struct Tamlo {
     std::ostringstream out;
     std::ostringstream err;
     RealClock tick;
@@ -118,7 +118,7 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1600));
         receivers.servers[1]->stop();
     });
-    Run run;
+    Tamlo run;
     const int64_t start = nowMs();
     const int status = run(args);
     const int64_t took = nowMs() - start;
@@ -144,7 +144,7 @@ TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
     Receivers receivers(2);
     const std::string file =
         settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
-    Run run;
+    Tamlo run;
     std::thread press([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1300));
         run.interrupts = 1;

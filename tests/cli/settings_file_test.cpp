@@ -91,8 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TomlErrors,
     ::testing::Values(
         ErrorCase{"syntax", "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
-                  {"fleet.toml:2:21: syntax error: Error while parsing string: encountered "
-                   "end-of-line"}},
+                  {"fleet.toml:2:20: syntax error: Error while parsing string: unescaped control "
+                   "characters other than TAB (U+0009) are explicitly prohibited"}},
         ErrorCase{"unknown_key", "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
                   {"fleet.toml:3:1: unknown key 'settings.chanel1'"}},
         ErrorCase{"unknown_table", "[setings]\nthreshold = 4\n",
