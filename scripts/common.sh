@@ -6,6 +6,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
   build-essential cmake ninja-build git
   libgtest-dev googletest
+  libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
   g++-mingw-w64-x86-64 wine wine64
   xvfb xauth x11-utils xdotool imagemagick

@@ -94,7 +94,6 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::signal(SIGINT, onInterrupt);
 
-    PlatformClock tickClock;
     tamlo::cli::Platform platform{
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
             return std::make_unique<PlatformConnection>();
@@ -102,7 +101,6 @@ int main(int argc, char** argv) {
         .startSimulator = nullptr,
         .isoNow = isoNow,
         .monotonicMs = monotonicMs,
-        .tickClock = tickClock,
         .out = std::cout,
         .err = std::cerr,
 #ifdef _WIN32

@@ -36,9 +36,12 @@ void Board::endWrite(size_t index) {
 }
 
 void Board::finish(size_t index) {
-    std::lock_guard lock(mutex_);
-    states_[index].finished = true;
-    states_[index].writing = false;
+    {
+        std::lock_guard lock(mutex_);
+        states_[index].finished = true;
+        states_[index].writing = false;
+    }
+    finished_.notify_all();
 }
 
 int32_t Board::leftMs(const State& state, int64_t nowMs) const {
@@ -72,6 +75,13 @@ bool Board::writing(size_t index) const {
 bool Board::allFinished() const {
     std::lock_guard lock(mutex_);
     return std::all_of(states_.begin(), states_.end(), [](const State& s) { return s.finished; });
+}
+
+void Board::waitAllFinished(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    finished_.wait_for(lock, timeout, [this] {
+        return std::all_of(states_.begin(), states_.end(), [](const State& s) { return s.finished; });
+    });
 }
 
 std::vector<Board::Row> Board::rows() const {

@@ -3,6 +3,8 @@
 // no new STORE starts, and one already under way is finished, never cut in half.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -40,6 +42,8 @@ class Board {
     bool cancelled() const;
     bool writing(size_t index) const;
     bool allFinished() const;
+    // Returns when every worker has finished or timeout has passed (real time).
+    void waitAllFinished(std::chrono::milliseconds timeout) const;
 
     struct Row {
         std::string port;
@@ -63,6 +67,7 @@ class Board {
     std::vector<std::string> ports_;
     TimeSource nowMs_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable finished_;
     std::vector<State> states_;
     bool cancelled_ = false;
 };

@@ -20,7 +20,7 @@ PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect,
     std::unique_ptr<LoggingSerialPort> logged;
     SerialPort* port = &connection->port();
     if (options.log != nullptr) {
-        logged = std::make_unique<LoggingSerialPort>(*port, *options.log);
+        logged = std::make_unique<LoggingSerialPort>(*port, *options.log, name);
         port = logged.get();
     }
     InterruptibleClock interruptible(connection->clock(), progress);
@@ -50,10 +50,10 @@ std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect,
             board.finish(i);
         });
     }
-    if (options.onTick && options.tickClock != nullptr) {
+    if (options.onTick) {
         while (!board.allFinished()) {
             options.onTick();
-            options.tickClock->pauseMs(options.pollMs);
+            board.waitAllFinished(std::chrono::milliseconds(options.pollMs));
         }
         options.onTick();
     }

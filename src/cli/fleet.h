@@ -39,10 +39,10 @@ struct FleetOptions {
     // The device to open for a name that is not itself one ("sim").
     std::map<std::string, std::string> devices;
     bool interruptible = true;       // after Ctrl-C, reads stop waiting (real clocks only)
-    // Called on the calling thread every pollMs while the workers run (progress, Ctrl-C).
+    // Called on the calling thread every pollMs while the workers run (progress, Ctrl-C),
+    // and once when they have all finished.
     std::function<void()> onTick;
     int32_t pollMs = 100;
-    Clock* tickClock = nullptr;      // what the calling thread waits on between ticks
 };
 
 // Runs job on every port, each on its own thread; returns the reports in the ports' order.

@@ -123,7 +123,6 @@ std::vector<PortReport> runJob(Run& run, const std::vector<std::string>& ports, 
     ProgressBars bars(run.err());
     const bool drawing = showBars && run.platform.terminal && !run.options.quiet;
     FleetOptions fleet = run.fleet;
-    fleet.tickClock = &run.platform.tickClock;
     fleet.onTick = [&] { tick(run, board, drawing ? &bars : nullptr); };
     std::vector<PortReport> reports = runFleet(board, run.platform.connect, job, fleet);
     if (drawing) {

@@ -27,8 +27,6 @@ struct Platform {
     // Now, as an ISO 8601 UTC text (2026-12-07T13:20:05Z), and on a monotonic base in ms.
     std::function<std::string()> isoNow;
     std::function<int64_t()> monotonicMs;
-    // What the main thread waits on between progress updates.
-    Clock& tickClock;
     std::ostream& out;
     std::ostream& err;
     bool terminal = false;  // err is a terminal: progress bars

@@ -49,10 +49,11 @@ void SerialLog::line(std::string_view port, std::string_view text) {
     out_.flush();
 }
 
-LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log) : inner_(inner), log_(log) {}
+LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label)
+    : inner_(inner), log_(log), label_(std::move(label)) {}
 
 bool LoggingSerialPort::openPort(std::string_view name) {
-    name_ = std::string(name);
+    name_ = label_.empty() ? std::string(name) : label_;
     const bool opened = inner_.openPort(name);
     log_.event(name_, opened ? "opened" : "did not open");
     return opened;

@@ -41,7 +41,8 @@ class SerialLog {
 
 class LoggingSerialPort final : public SerialPort {
   public:
-    LoggingSerialPort(SerialPort& inner, SerialLog& log);
+    // label names the port in the log; empty: the name it was opened under.
+    LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label = {});
 
     bool openPort(std::string_view name) override;
     void closePort() override;
@@ -54,6 +55,7 @@ class LoggingSerialPort final : public SerialPort {
   private:
     SerialPort& inner_;
     SerialLog& log_;
+    std::string label_;
     std::string name_;
 };
 

@@ -75,7 +75,6 @@ struct Receivers {
 struct Tamlo {
     std::ostringstream out;
     std::ostringstream err;
-    RealClock tick;
     std::atomic<int> interrupts{0};
 
     int operator()(const std::vector<std::string>& args) {
@@ -86,7 +85,6 @@ struct Tamlo {
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = nowMs,
-            .tickClock = tick,
             .out = out,
             .err = err,
             .terminal = false,

@@ -16,12 +16,6 @@
 
 namespace tamlo::cli::testing {
 
-// The main thread only waits here while the workers run in virtual time.
-class ShortSleep final : public Clock {
-  public:
-    void pauseMs(int32_t) override { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
-};
-
 class VirtualFleet {
   public:
     struct Port {
@@ -62,7 +56,6 @@ class VirtualFleet {
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = [] { return int64_t{0}; },
-            .tickClock = tick_,
             .out = out,
             .err = err,
             .terminal = false,
@@ -128,7 +121,6 @@ class VirtualFleet {
     }
 
     std::map<std::string, Port> ports_;
-    ShortSleep tick_;
 };
 
 }  // namespace tamlo::cli::testing
