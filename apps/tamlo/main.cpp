@@ -3,8 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -57,8 +57,12 @@ class PlatformConnection final : public tamlo::cli::Connection {
 #else
     PlatformConnection() : port_(std::cerr) {}
 #endif
-    tamlo::SerialPort& port() override { return port_; }
-    tamlo::Clock& clock() override { return clock_; }
+    tamlo::SerialPort& port() override {
+        return port_;
+    }
+    tamlo::Clock& clock() override {
+        return clock_;
+    }
 
   private:
     PlatformPort port_;
@@ -68,7 +72,9 @@ class PlatformConnection final : public tamlo::cli::Connection {
 std::string isoNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm utc{};
 #ifdef _WIN32
     gmtime_s(&utc, &seconds);

@@ -80,7 +80,8 @@ bool Board::allFinished() const {
 void Board::waitAllFinished(std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     finished_.wait_for(lock, timeout, [this] {
-        return std::all_of(states_.begin(), states_.end(), [](const State& s) { return s.finished; });
+        return std::all_of(states_.begin(), states_.end(),
+                           [](const State& s) { return s.finished; });
     });
 }
 

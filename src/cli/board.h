@@ -76,7 +76,9 @@ class Board {
 class PortProgress {
   public:
     PortProgress(Board& board, size_t index) : board_(board), index_(index) {}
-    void phase(std::string name, int32_t expectedMs) { board_.phase(index_, std::move(name), expectedMs); }
+    void phase(std::string name, int32_t expectedMs) {
+        board_.phase(index_, std::move(name), expectedMs);
+    }
     bool beginWrite(int32_t expectedMs) { return board_.beginWrite(index_, expectedMs); }
     void endWrite() { board_.endWrite(index_); }
     bool cancelled() const { return board_.cancelled(); }

@@ -6,8 +6,8 @@ namespace tamlo::cli {
 
 namespace {
 
-PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect,
-                  const PortJob& job, const FleetOptions& options) {
+PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect, const PortJob& job,
+                  const FleetOptions& options) {
     const std::string& name = board.port(index);
     PortProgress progress(board, index);
     PortReport report;
@@ -27,8 +27,9 @@ PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect,
     Clock& clock = options.interruptible ? static_cast<Clock&>(interruptible) : connection->clock();
     const auto device = options.devices.find(name);
     if (!port->openPort(device == options.devices.end() ? name : device->second)) {
-        report.fail("the port does not open (missing, held by another program, or refusing "
-                    "the line settings)");
+        report.fail(
+            "the port does not open (missing, held by another program, or refusing "
+            "the line settings)");
         return report;
     }
     Line line{*port, clock, connection->tap()};
@@ -39,8 +40,8 @@ PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect,
 
 }  // namespace
 
-std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect,
-                                 const PortJob& job, const FleetOptions& options) {
+std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect, const PortJob& job,
+                                 const FleetOptions& options) {
     std::vector<PortReport> reports(board.size());
     std::vector<std::thread> workers;
     workers.reserve(board.size());

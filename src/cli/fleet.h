@@ -35,10 +35,10 @@ using ConnectionFactory = std::function<std::unique_ptr<Connection>(const std::s
 using PortJob = std::function<PortReport(Line& line, const std::string& port, PortProgress&)>;
 
 struct FleetOptions {
-    SerialLog* log = nullptr;          // every byte of every port, when asked for
+    SerialLog* log = nullptr;  // every byte of every port, when asked for
     // The device to open for a name that is not itself one ("sim").
     std::map<std::string, std::string> devices;
-    bool interruptible = true;       // after Ctrl-C, reads stop waiting (real clocks only)
+    bool interruptible = true;  // after Ctrl-C, reads stop waiting (real clocks only)
     // Called on the calling thread every pollMs while the workers run (progress, Ctrl-C),
     // and once when they have all finished.
     std::function<void()> onTick;
@@ -46,7 +46,7 @@ struct FleetOptions {
 };
 
 // Runs job on every port, each on its own thread; returns the reports in the ports' order.
-std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect,
-                                 const PortJob& job, const FleetOptions& options);
+std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect, const PortJob& job,
+                                 const FleetOptions& options);
 
 }  // namespace tamlo::cli

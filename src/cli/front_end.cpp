@@ -80,8 +80,8 @@ std::optional<SettingsFile> loadFile(Run& run) {
         run.err() << kProgram << ": " << e.text() << "\n";
     }
     if (!parsed.ok()) {
-        run.err() << kProgram << ": nothing was sent: the file has "
-                  << parsed.errors.size() << (parsed.errors.size() == 1 ? " error\n" : " errors\n");
+        run.err() << kProgram << ": nothing was sent: the file has " << parsed.errors.size()
+                  << (parsed.errors.size() == 1 ? " error\n" : " errors\n");
         return std::nullopt;
     }
     if (parsed.settings.settingCount() == 0) {
@@ -348,7 +348,8 @@ int commandRssi(Run& run, const std::vector<std::string>& ports) {
             std::ifstream existing(run.options.csv, std::ios::binary | std::ios::ate);
             fresh = !existing || existing.tellg() == 0;
         }
-        sink.csv = std::make_unique<std::ofstream>(run.options.csv, std::ios::binary | std::ios::app);
+        sink.csv =
+            std::make_unique<std::ofstream>(run.options.csv, std::ios::binary | std::ios::app);
         if (!*sink.csv) {
             run.err() << kProgram << ": " << run.options.csv << ": cannot be written\n";
             return kExitUsage;
@@ -397,7 +398,8 @@ int runTamlo(const Options& options, Platform& platform) {
     Run run{options, platform, {}, nullptr, nullptr};
     run.fleet.interruptible = platform.interruptible;
     if (!options.log.empty()) {
-        run.logFile = std::make_unique<std::ofstream>(options.log, std::ios::binary | std::ios::app);
+        run.logFile =
+            std::make_unique<std::ofstream>(options.log, std::ios::binary | std::ios::app);
         if (!*run.logFile) {
             run.err() << kProgram << ": " << options.log << ": cannot be written\n";
             return kExitUsage;

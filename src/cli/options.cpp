@@ -26,9 +26,10 @@ void addPort(CLI::App& command, std::string& port) {
 
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
                                 std::ostream& out, std::ostream& err) {
-    CLI::App app{"Configures TamloX receivers over their serial lines: keeps their settings in "
-                 "files, restores them, gives many receivers the same settings.",
-                 std::string(kProgram)};
+    CLI::App app{
+        "Configures TamloX receivers over their serial lines: keeps their settings in "
+        "files, restores them, gives many receivers the same settings.",
+        std::string(kProgram)};
     app.require_subcommand(1);
     app.fallthrough();
     app.set_version_flag("--version", std::string(kProgram) + " " + TAMLO_VERSION);
@@ -39,11 +40,10 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
     app.add_option("--log", options.log,
                    "append every byte sent and received, with its time, to FILE");
     std::string simulated;
-    auto* simulate = app.add_flag("--simulate{" + std::string(kDefaultSimulatedVersion) + "}",
-                                  simulated,
-                                  "run a simulated receiver (firmware VERSION, default " +
-                                      std::string(kDefaultSimulatedVersion) +
-                                      ") in this process, as port \"sim\"");
+    auto* simulate = app.add_flag(
+        "--simulate{" + std::string(kDefaultSimulatedVersion) + "}", simulated,
+        "run a simulated receiver (firmware VERSION, default " +
+            std::string(kDefaultSimulatedVersion) + ") in this process, as port \"sim\"");
     simulate->type_name("[=VERSION]");
 
     CLI::App* ports = app.add_subcommand("ports", "list the serial ports that open");
@@ -104,7 +104,8 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
             options.ports.emplace_back(kSimulatedPort);
         } else {
             err << kProgram << ": " << options.command << ": "
-                << (many ? "name a port with -p PORT, or use --all\n" : "name a port with -p PORT\n");
+                << (many ? "name a port with -p PORT, or use --all\n"
+                         : "name a port with -p PORT\n");
             return kExitUsage;
         }
     }

@@ -94,9 +94,8 @@ bool judgeUnsupported(const SettingsFile& file, int generation, const WorkOption
 }
 
 // STORE, then the read-back compared with the file.
-void storeAndVerify(Line& line, const SettingsFile& file, const StoreValues& values,
-                    int32_t code, const WorkOptions& options, PortReport& report,
-                    PortProgress& progress) {
+void storeAndVerify(Line& line, const SettingsFile& file, const StoreValues& values, int32_t code,
+                    const WorkOptions& options, PortReport& report, PortProgress& progress) {
     const int generation = firmwareGeneration(code);
     const StoreResult checked = checkStore(code, values);
     if (!checked.failures.empty()) {

@@ -14,17 +14,22 @@ constexpr int32_t kLnaOnAbove = 40;  // the form ticks " LNA supply" above this 
 std::string channelNumber(int32_t channelFreq) {
     std::string text = formatChannelText(channelFreq);
     const std::string unit = " MHz";
-    if (text.size() > unit.size() && text.compare(text.size() - unit.size(), unit.size(), unit) == 0) {
+    if (text.size() > unit.size() &&
+        text.compare(text.size() - unit.size(), unit.size(), unit) == 0) {
         text.resize(text.size() - unit.size());
     }
     return text;
 }
 
-std::string onOff(bool on) { return on ? "on" : "off"; }
+std::string onOff(bool on) {
+    return on ? "on" : "off";
+}
 
 }  // namespace
 
-std::string firmwareName(const std::string& versionReply) { return leftPart(versionReply, 4); }
+std::string firmwareName(const std::string& versionReply) {
+    return leftPart(versionReply, 4);
+}
 
 SettingsFile fileFromSettings(const DeviceSettings& settings, int generation) {
     const GenerationTraits& traits = generationTraits(generation);
@@ -43,7 +48,9 @@ SettingsFile fileFromSettings(const DeviceSettings& settings, int generation) {
     return file;
 }
 
-std::string Difference::change() const { return field + ": " + read + " -> " + asked + unit; }
+std::string Difference::change() const {
+    return field + ": " + read + " -> " + asked + unit;
+}
 
 std::string Difference::mismatch() const {
     return field + ": asked " + asked + unit + ", read " + read + unit;
@@ -78,8 +85,7 @@ std::vector<Difference> differences(const SettingsFile& file, int generation,
             out.push_back({"diversity", onOff(read[diversity] != 0), onOff(*file.diversity), ""});
         }
     }
-    if (traits.lnaCommand && file.lnaSupply &&
-        *file.lnaSupply != (read[lnaSupply] > kLnaOnAbove)) {
+    if (traits.lnaCommand && file.lnaSupply && *file.lnaSupply != (read[lnaSupply] > kLnaOnAbove)) {
         out.push_back(
             {"LNA supply", onOff(read[lnaSupply] > kLnaOnAbove), onOff(*file.lnaSupply), ""});
     }
@@ -111,7 +117,8 @@ StorePlan planStore(const SettingsFile& file, int generation, const DeviceSettin
         if (text) {
             plan.values.channels[static_cast<size_t>(n - 1)] = *text;
         } else if (current != nullptr) {
-            plan.values.channels[static_cast<size_t>(n - 1)] = formatChannelText(current->channel(n));
+            plan.values.channels[static_cast<size_t>(n - 1)] =
+                formatChannelText(current->channel(n));
         } else {
             plan.missing.emplace_back(kChannelKeys[n - 1]);
         }

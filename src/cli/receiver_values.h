@@ -22,7 +22,7 @@ struct Difference {
     std::string field;  // "channel 3", "threshold", "audio level", "diversity", "LNA supply"
     std::string read;   // "136.500", "45", "on"
     std::string asked;
-    std::string unit;   // " MHz" for channels, else empty
+    std::string unit;  // " MHz" for channels, else empty
     // "channel 3: 136.500 -> 136.750 MHz"
     std::string change() const;
     // "channel 3: asked 136.750 MHz, read 136.500 MHz"

@@ -31,7 +31,9 @@ struct Collector {
     }
 };
 
-std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string inQuotes(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 std::string wrongType(std::string_view key, std::string_view expected, std::string_view found) {
     return "settings." + std::string(key) + ": wrong type: expected " + std::string(expected) +
@@ -53,8 +55,9 @@ void setChannel(Collector& c, int n, std::string text, int64_t line, int64_t col
     const std::string bytes = utf8ToLatin1(text);
     const std::string message = checkChannelText(bytes);
     if (!message.empty()) {
-        c.error(line, column,
-                "settings." + std::string(kChannelKeys[n]) + " = " + inQuotes(text) + ": " + message);
+        c.error(
+            line, column,
+            "settings." + std::string(kChannelKeys[n]) + " = " + inQuotes(text) + ": " + message);
     }
     c.result.settings.channels[static_cast<size_t>(n)] = bytes;
 }
@@ -446,7 +449,8 @@ std::string utf8ToLatin1(std::string_view text) {
             ++i;
         } else {
             out += '?';
-            while (i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+            while (i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
                 ++i;
             }
         }

@@ -37,7 +37,9 @@ void SerialLog::bytes(std::string_view port, bool sent, const uint8_t* data, int
     }
 }
 
-void SerialLog::event(std::string_view port, std::string_view what) { line(port, what); }
+void SerialLog::event(std::string_view port, std::string_view what) {
+    line(port, what);
+}
 
 void SerialLog::line(std::string_view port, std::string_view text) {
     const int64_t us = now_() - startUs_;

@@ -26,7 +26,8 @@ class Commands : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("tamlo-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+               ("tamlo-cli-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -108,8 +109,8 @@ TEST_F(Commands, WriteSendsWhatTheWindowsStoreSends) {
         // From STORE's first command to the read-back's last: the same commands at the same
         // times as the window's STORE and its read-back.
         EXPECT_EQ(relative(wire, 1), relative(golden[g], 0)) << cases[g].version;
-        EXPECT_EQ(fleet.out.str(), "COM1: firmware " + std::string(cases[g].version) +
-                                       ": written, verified\n");
+        EXPECT_EQ(fleet.out.str(),
+                  "COM1: firmware " + std::string(cases[g].version) + ": written, verified\n");
         EXPECT_EQ(fleet.stored("COM1").channelCode[3], 7125);
         EXPECT_EQ(fleet.stored("COM1").threshold, 45);
     }
@@ -270,9 +271,12 @@ TEST_F(Commands, AnInvalidFileSendsNothing) {
     const std::string path =
         file("bad.toml", "[settings]\nchannel1 = \"139.000\"\nthreshold = 100\n");
     EXPECT_EQ(fleet.run({"apply", path, "-p", "COM1"}), kExitUsage);
-    EXPECT_EQ(fleet.err.str(), "tamlo: " + path + ":2:12: settings.channel1 = \"139.000\": Invalid frequency\n"
-                               "tamlo: " + path + ":3:13: settings.threshold = 100: Invalid Threshold value\n"
-                               "tamlo: nothing was sent: the file has 2 errors\n");
+    EXPECT_EQ(fleet.err.str(), "tamlo: " + path +
+                                   ":2:12: settings.channel1 = \"139.000\": Invalid frequency\n"
+                                   "tamlo: " +
+                                   path +
+                                   ":3:13: settings.threshold = 100: Invalid Threshold value\n"
+                                   "tamlo: nothing was sent: the file has 2 errors\n");
     EXPECT_TRUE(fleet.wire("COM1").empty());
     EXPECT_EQ(fleet.run({"apply", (dir_ / "missing.toml").string(), "-p", "COM1"}), kExitUsage);
     EXPECT_EQ(fleet.run({"apply", file("empty.toml", "[receiver]\nport = \"x\"\n"), "-p", "COM1"}),
@@ -296,7 +300,8 @@ TEST_F(Commands, OneFailingReceiverDoesNotStopTheOthers) {
     EXPECT_NE(out.find("no answer from the receiver"), std::string::npos);
     EXPECT_NE(out.find("\"port\": \"COM9\",\n    \"ok\": false"), std::string::npos);
     EXPECT_NE(out.find("\"text\": \"channel 1: 134.000 -> 138.500 MHz\""), std::string::npos);
-    EXPECT_EQ(fleet.err.str(), "apply: 4 receivers: 0 unchanged, 2 changed, 2 failed (COM2, COM9)\n");
+    EXPECT_EQ(fleet.err.str(),
+              "apply: 4 receivers: 0 unchanged, 2 changed, 2 failed (COM2, COM9)\n");
 }
 
 TEST_F(Commands, PortsAndAll) {
@@ -324,9 +329,10 @@ TEST_F(Commands, RssiPollsOncePerIntervalAndAppendsCsv) {
     ASSERT_EQ(fleet.run({"rssi", "-p", "COM1", "--count", "1", "--csv", csv}), kExitOk);
     std::ifstream in(csv);
     const std::string rows((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_EQ(rows, "time,port,rssi\n"
-                    "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n"
-                    "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n");
+    EXPECT_EQ(rows,
+              "time,port,rssi\n"
+              "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n"
+              "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n");
 }
 
 // Ctrl-C at a chosen virtual moment: the clock of the line presses it.

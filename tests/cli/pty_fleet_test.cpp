@@ -140,8 +140,7 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
 
 TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
     Receivers receivers(2);
-    const std::string file =
-        settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
+    const std::string file = settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
     Tamlo run;
     std::thread press([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1300));

@@ -38,8 +38,8 @@ TEST(ReceiverValues, ReadBecomesTheGenerationsKeys) {
 
 TEST(ReceiverValues, AFileReadFromTheReceiverDiffersInNothing) {
     for (int generation = 1; generation <= 3; ++generation) {
-        EXPECT_TRUE(differences(fileFromSettings(readBack(), generation), generation, readBack())
-                        .empty());
+        EXPECT_TRUE(
+            differences(fileFromSettings(readBack(), generation), generation, readBack()).empty());
     }
 }
 
@@ -57,9 +57,9 @@ TEST(ReceiverValues, DifferencesAreWordedForPeople) {
         changes.push_back(d.change());
         mismatches.push_back(d.mismatch());
     }
-    EXPECT_EQ(changes, (std::vector<std::string>{
-                           "channel 3: 136.500 -> 136.750 MHz", "threshold: 45 -> 50",
-                           "audio level: 7 -> 9", "diversity: off -> on", "LNA supply: on -> off"}));
+    EXPECT_EQ(changes, (std::vector<std::string>{"channel 3: 136.500 -> 136.750 MHz",
+                                                 "threshold: 45 -> 50", "audio level: 7 -> 9",
+                                                 "diversity: off -> on", "LNA supply: on -> off"}));
     EXPECT_EQ(mismatches.front(), "channel 3: asked 136.750 MHz, read 136.500 MHz");
     // A generation without the controls is not compared on them.
     EXPECT_EQ(differences(file, 1, readBack()).size(), 2u);
@@ -89,9 +89,9 @@ TEST(ReceiverValues, StorePlanTakesTheFileThenTheReceiver) {
     EXPECT_FALSE(planStore(file, 1, &current).values.audioLevel.has_value());
 
     const StorePlan write = planStore(file, 3, nullptr);
-    EXPECT_EQ(write.missing, (std::vector<std::string>{"channel2", "channel3", "channel4",
-                                                       "channel5", "channel6", "threshold",
-                                                       "audio_level", "lna_supply"}));
+    EXPECT_EQ(write.missing,
+              (std::vector<std::string>{"channel2", "channel3", "channel4", "channel5", "channel6",
+                                        "threshold", "audio_level", "lna_supply"}));
 }
 
 TEST(ReceiverValues, StoreTakesItsPausesAndNoMore) {

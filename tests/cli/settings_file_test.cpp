@@ -90,40 +90,55 @@ TEST_P(TomlErrors, NameTheFileThePlaceAndTheWindowsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, TomlErrors,
     ::testing::Values(
-        ErrorCase{"syntax", "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
+        ErrorCase{"syntax",
+                  "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
                   {"fleet.toml:2:20: syntax error: Error while parsing string: unescaped control "
                    "characters other than TAB (U+0009) are explicitly prohibited"}},
-        ErrorCase{"unknown_key", "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
+        ErrorCase{"unknown_key",
+                  "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
                   {"fleet.toml:3:1: unknown key 'settings.chanel1'"}},
-        ErrorCase{"unknown_table", "[setings]\nthreshold = 4\n",
+        ErrorCase{"unknown_table",
+                  "[setings]\nthreshold = 4\n",
                   {"fleet.toml:1:2: unknown key 'setings'"}},
-        ErrorCase{"not_a_table", "settings = 4\n",
+        ErrorCase{"not_a_table",
+                  "settings = 4\n",
                   {"fleet.toml:1:1: settings: wrong type: expected a table, found an integer"}},
-        ErrorCase{"channel_as_number", "[settings]\nchannel2 = 135.25\n",
+        ErrorCase{"channel_as_number",
+                  "[settings]\nchannel2 = 135.25\n",
                   {"fleet.toml:2:12: settings.channel2: wrong type: expected a string such as "
                    "\"138.500\", found a floating-point number"}},
-        ErrorCase{"threshold_as_text", "[settings]\nthreshold = \"45\"\n",
+        ErrorCase{"threshold_as_text",
+                  "[settings]\nthreshold = \"45\"\n",
                   {"fleet.toml:2:13: settings.threshold: wrong type: expected an integer, found "
                    "a string"}},
-        ErrorCase{"switch_as_number", "[settings]\ndiversity = 1\n",
+        ErrorCase{"switch_as_number",
+                  "[settings]\ndiversity = 1\n",
                   {"fleet.toml:2:13: settings.diversity: wrong type: expected true or false, "
                    "found an integer"}},
         // The window's own checks and messages.
-        ErrorCase{"frequency_high", "[settings]\nchannel3 = \"138.991\"\n",
+        ErrorCase{"frequency_high",
+                  "[settings]\nchannel3 = \"138.991\"\n",
                   {"fleet.toml:2:12: settings.channel3 = \"138.991\": Invalid frequency"}},
-        ErrorCase{"frequency_low", "[settings]\nchannel1 = \"133.999\"\n",
+        ErrorCase{"frequency_low",
+                  "[settings]\nchannel1 = \"133.999\"\n",
                   {"fleet.toml:2:12: settings.channel1 = \"133.999\": Invalid frequency"}},
-        ErrorCase{"frequency_blank", "[settings]\nchannel1 = \" 134.000\"\n",
+        ErrorCase{"frequency_blank",
+                  "[settings]\nchannel1 = \" 134.000\"\n",
                   {"fleet.toml:2:12: settings.channel1 = \" 134.000\": Invalid frequency"}},
-        ErrorCase{"frequency_not_13", "[settings]\nchannel6 = \"1345\"\n",
+        ErrorCase{"frequency_not_13",
+                  "[settings]\nchannel6 = \"1345\"\n",
                   {"fleet.toml:2:12: settings.channel6 = \"1345\": Invalid frequency"}},
-        ErrorCase{"threshold_100", "[settings]\nthreshold = 100\n",
+        ErrorCase{"threshold_100",
+                  "[settings]\nthreshold = 100\n",
                   {"fleet.toml:2:13: settings.threshold = 100: Invalid Threshold value"}},
-        ErrorCase{"threshold_beyond_32_bits", "[settings]\nthreshold = -3000000000\n",
+        ErrorCase{"threshold_beyond_32_bits",
+                  "[settings]\nthreshold = -3000000000\n",
                   {"fleet.toml:2:13: settings.threshold = -3000000000: Invalid Threshold value"}},
-        ErrorCase{"audio_32", "[settings]\naudio_level = 32\n",
+        ErrorCase{"audio_32",
+                  "[settings]\naudio_level = 32\n",
                   {"fleet.toml:2:15: settings.audio_level = 32: Invalid Audio Level"}},
-        ErrorCase{"audio_negative", "[settings]\naudio_level = -1\n",
+        ErrorCase{"audio_negative",
+                  "[settings]\naudio_level = -1\n",
                   {"fleet.toml:2:15: settings.audio_level = -1: Invalid Audio Level"}},
         // Every error is named, not only the first.
         ErrorCase{"several",
@@ -135,8 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SettingsFile, ValuesTheWindowAcceptsPass) {
     // What the window sends for these texts, it sends from a file too.
-    for (const char* text : {"134.000", "138.990", "135.1", "134", "135,25", "134.0009",
-                             "138.500 MHz"}) {
+    for (const char* text :
+         {"134.000", "138.990", "135.1", "134", "135,25", "134.0009", "138.500 MHz"}) {
         EXPECT_EQ(checkChannelText(text), "") << text;
     }
     EXPECT_EQ(checkThreshold(-5), "");
@@ -159,17 +174,22 @@ TEST_P(JsonErrors, NameTheFileAndTheKey) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, JsonErrors,
     ::testing::Values(
-        ErrorCase{"syntax", "{\"settings\": {\n  \"threshold\": 4,\n}}\n",
+        ErrorCase{"syntax",
+                  "{\"settings\": {\n  \"threshold\": 4,\n}}\n",
                   {"fleet.json:3:1: syntax error while parsing object key - unexpected '}'; "
                    "expected string literal"}},
-        ErrorCase{"unknown_key", "{\"settings\": {\"threshhold\": 4}}",
+        ErrorCase{"unknown_key",
+                  "{\"settings\": {\"threshhold\": 4}}",
                   {"fleet.json: unknown key 'settings.threshhold'"}},
-        ErrorCase{"wrong_type", "{\"settings\": {\"lna_supply\": \"yes\"}}",
+        ErrorCase{"wrong_type",
+                  "{\"settings\": {\"lna_supply\": \"yes\"}}",
                   {"fleet.json: settings.lna_supply: wrong type: expected true or false, found "
                    "a string"}},
-        ErrorCase{"not_an_object", "[1, 2]",
+        ErrorCase{"not_an_object",
+                  "[1, 2]",
                   {"fleet.json: wrong type: expected an object, found an array"}},
-        ErrorCase{"frequency", "{\"settings\": {\"channel4\": \"140.000\"}}",
+        ErrorCase{"frequency",
+                  "{\"settings\": {\"channel4\": \"140.000\"}}",
                   {"fleet.json: settings.channel4 = \"140.000\": Invalid frequency"}}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
