@@ -14,7 +14,7 @@
 #include "cli/front_end.h"
 
 #ifdef _WIN32
-#include <io.h>
+#include <windows.h>
 
 #include "serial/win32/win32_clock.h"
 #include "serial/win32/win32_serial_port.h"
@@ -88,6 +88,19 @@ std::string isoNow() {
     return full;
 }
 
+// Whether standard error is a terminal that takes the cursor movements of the progress bars.
+bool progressTerminal() {
+#ifdef _WIN32
+    // A console since Windows 10 does, once asked to; a pipe or an older console does not.
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode) &&
+           SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+#else
+    return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
 int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -109,11 +122,10 @@ int main(int argc, char** argv) {
         .monotonicMs = monotonicMs,
         .out = std::cout,
         .err = std::cerr,
+        .terminal = progressTerminal(),
 #ifdef _WIN32
-        .terminal = false,
-        .unicode = false,
+        .unicode = false,  // the console's code page may have no block characters
 #else
-        .terminal = isatty(STDERR_FILENO) == 1,
         .unicode = true,
 #endif
         .interrupts = &interrupts,

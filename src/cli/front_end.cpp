@@ -410,6 +410,9 @@ int runTamlo(const Options& options, Platform& platform) {
     if (options.simulate) {
         std::string device;
         std::string error;
+        if (!platform.startSimulator) {
+            error = "there is none on this platform";
+        }
         if (!platform.startSimulator ||
             !platform.startSimulator(*options.simulate, device, error)) {
             run.err() << kProgram << ": the simulated receiver did not start"

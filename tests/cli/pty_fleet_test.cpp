@@ -1,6 +1,11 @@
 // Real time over pseudo-terminals: several simulated receivers at once, one of them
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -162,6 +167,50 @@ TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
         EXPECT_EQ(receivers.servers[i] != nullptr, true);
     }
     EXPECT_GE(took, 2600);  // the STOREs' closing pairs end about 2.65 s after the start
+    std::filesystem::remove(file);
+}
+
+// The program itself: the first Ctrl-C waits for the write, a second one stops at once.
+TEST(PtyFleet, SecondCtrlCStopsAtOnce) {
+    const std::string file = settingsFile(
+        "tamlo-pty-twice.toml",
+        "[settings]\nchannel1 = \"134.000\"\nchannel2 = \"135.250\"\nchannel3 = \"136.500\"\n"
+        "channel4 = \"137.120\"\nchannel5 = \"138.000\"\nchannel6 = \"138.990\"\nthreshold = 45\n");
+    int errors[2];
+    ASSERT_EQ(pipe(errors), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errors[0]);
+    // Firmware 1.70: the write takes almost ten seconds at 250 ms a character.
+    std::vector<std::string> args = {TAMLO_BINARY, "--simulate=1.70", "write", file};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int64_t start = nowMs();
+    ASSERT_EQ(posix_spawn(&child, TAMLO_BINARY, &actions, nullptr, argv.data(), environ), 0);
+    close(errors[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    kill(child, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const int64_t took = nowMs() - start;
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(errors[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(errors[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitInterrupted);
+    EXPECT_NE(text.find("interrupted: finishing the write to sim ("), std::string::npos) << text;
+    EXPECT_LT(took, 5000);  // not the eight seconds the write still needed
     std::filesystem::remove(file);
 }
 
