@@ -27,6 +27,7 @@ struct Run {
     FleetOptions fleet;
     std::unique_ptr<std::ofstream> logFile;
     std::unique_ptr<SerialLog> log;
+    bool interrupted = false;  // Ctrl-C was pressed
 
     std::ostream& err() { return platform.err; }
     std::ostream& out() { return platform.out; }
@@ -133,20 +134,18 @@ std::vector<PortReport> runJob(Run& run, const std::vector<std::string>& ports, 
             run.note(report.port + ": " + warning);
         }
     }
-    if (board.cancelled()) {
-        for (PortReport& report : reports) {
-            report.interrupted = true;
-        }
-    }
+    // Ports that had finished before Ctrl-C keep their own outcome; the exit status is
+    // 130 all the same.
+    run.interrupted = run.interrupted || board.cancelled();
     return reports;
 }
 
-int statusOf(const std::vector<PortReport>& reports) {
+int statusOf(const Run& run, const std::vector<PortReport>& reports) {
+    if (run.interrupted) {
+        return kExitInterrupted;
+    }
     bool failed = false;
     for (const PortReport& report : reports) {
-        if (report.interrupted) {
-            return kExitInterrupted;
-        }
         failed = failed || !report.ok;
     }
     return failed ? kExitFailed : kExitOk;
@@ -167,8 +166,11 @@ void printSummary(Run& run, const std::vector<PortReport>& reports, std::ostream
     int changed = 0;
     std::string failed;
     int failures = 0;
+    int interrupted = 0;
     for (const PortReport& r : reports) {
-        if (!r.ok) {
+        if (r.interrupted) {
+            ++interrupted;
+        } else if (!r.ok) {
             ++failures;
             failed += (failed.empty() ? "" : ", ") + r.port;
         } else if (r.changed) {
@@ -182,6 +184,9 @@ void printSummary(Run& run, const std::vector<PortReport>& reports, std::ostream
        << changed << (run.options.dryRun ? " to change, " : " changed, ") << failures << " failed";
     if (!failed.empty()) {
         to << " (" << failed << ")";
+    }
+    if (interrupted > 0) {
+        to << ", " << interrupted << " interrupted";
     }
     to << "\n";
 }
@@ -254,7 +259,7 @@ int commandRead(Run& run, const std::vector<std::string>& ports) {
         for (const std::string& e : report.errors) {
             run.err() << e << "\n";
         }
-        return statusOf(reports);
+        return statusOf(run, reports);
     }
     const std::string text =
         run.options.json ? writeSettingsJson(*report.read) : writeSettingsToml(*report.read);
@@ -270,7 +275,7 @@ int commandRead(Run& run, const std::vector<std::string>& ports) {
         run.note(report.port + ": firmware " + report.firmware + ": settings written to " +
                  run.options.output);
     }
-    return statusOf(reports);
+    return statusOf(run, reports);
 }
 
 int commandWrite(Run& run, const std::vector<std::string>& ports, bool apply) {
@@ -297,11 +302,14 @@ int commandWrite(Run& run, const std::vector<std::string>& ports, bool apply) {
         }
         run.out() << list.dump(2) << "\n";
         printSummary(run, reports, run.err());
-        return statusOf(reports);
+        return statusOf(run, reports);
     }
     for (const PortReport& r : reports) {
         const std::string verified = run.options.verify ? "verified" : "not verified";
-        if (!r.ok) {
+        if (r.interrupted) {
+            run.out() << r.port << ": interrupted" << (r.written ? " (its write was finished)" : "")
+                      << "\n";
+        } else if (!r.ok) {
             run.out() << r.port << ": failed" << (r.written ? " (a write was sent)" : "") << "\n";
         } else if (!apply) {
             run.out() << r.port << ": firmware " << r.firmware << ": written, " << verified << "\n";
@@ -319,7 +327,7 @@ int commandWrite(Run& run, const std::vector<std::string>& ports, bool apply) {
     if (apply) {
         printSummary(run, reports, run.out());
     }
-    return statusOf(reports);
+    return statusOf(run, reports);
 }
 
 // Shared by the polling threads: the printed lines and the CSV rows.
@@ -386,16 +394,17 @@ int commandRssi(Run& run, const std::vector<std::string>& ports) {
                 }
                 sink.sample(port, run.platform.isoNow(), value, sparkline(recent, unicode));
             }
+            report.interrupted = progress.cancelled();
             return report;
         },
         false);
-    return statusOf(reports);
+    return statusOf(run, reports);
 }
 
 }  // namespace
 
 int runTamlo(const Options& options, Platform& platform) {
-    Run run{options, platform, {}, nullptr, nullptr};
+    Run run{options, platform, {}, nullptr, nullptr, false};
     run.fleet.interruptible = platform.interruptible;
     if (!options.log.empty()) {
         run.logFile =
