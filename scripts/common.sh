@@ -3,13 +3,20 @@ set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-packages=(
-  build-essential cmake ninja-build git
-  libgtest-dev googletest
+# Building and running the Linux programs (scripts/run).
+run_packages=(
+  build-essential cmake git
   libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
+)
+# Everything the tests need besides: GoogleTest, the Windows cross-build and Wine, an X
+# server for the window tests, and the tools that check the packages (scripts/test).
+test_packages=(
+  "${run_packages[@]}"
+  ninja-build libgtest-dev googletest
   g++-mingw-w64-x86-64 wine wine64
   xvfb xauth x11-utils xdotool imagemagick
+  dpkg-dev file lintian desktop-file-utils appstream unzip
 )
 
 install_missing() {
@@ -25,7 +32,10 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# build_preset PRESET [cmake configure options...]
 build_preset() {
-  cmake --preset "$1" -S "$repo"
-  cmake --build --preset "$1"
+  local preset=$1
+  shift
+  cmake --preset "$preset" -S "$repo" "$@"
+  cmake --build --preset "$preset"
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/configurator.h"
+#include "sim/options.h"
 #include "sim/virtual_line.h"
 #include "text/conversions.h"
 #include "trace/ppm.h"
@@ -44,23 +45,6 @@ std::optional<int64_t> wholeNumber(const std::string& text) {
         }
     }
     return parseInteger(text);
-}
-
-// "138.500" MHz to the receiver's channel code in kHz above 130 MHz (8500), exactly.
-std::optional<int32_t> megahertzToCode(const std::string& text) {
-    const size_t point = text.find('.');
-    const std::string whole = text.substr(0, point);
-    std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-    if (fraction.size() > 3) {
-        return std::nullopt;
-    }
-    fraction.resize(3, '0');
-    const auto mhz = wholeNumber(whole);
-    const auto khz = wholeNumber(fraction);
-    if (!mhz || !khz || *mhz < 0 || *khz < 0 || *mhz > 1000) {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(*mhz * 1000 + *khz - 130000);
 }
 
 class WireLog : public WireTap {
@@ -200,48 +184,11 @@ class Session {
             const size_t eq = arg.find('=');
             const std::string key = arg.substr(0, eq);
             const std::string value = eq == std::string::npos ? "" : arg.substr(eq + 1);
-            const auto number = wholeNumber(value);
+            std::string why;
             if (eq == std::string::npos) {
                 error("expected KEY=VALUE, got '" + arg + "'");
-            } else if (key == "version") {
-                s.version = value;
-            } else if (key.size() == 3 && key.starts_with("ch") && key[2] >= '1' && key[2] <= '6') {
-                const auto code = megahertzToCode(value);
-                if (!code) {
-                    error("bad frequency '" + value + "'");
-                } else {
-                    s.channelCode[static_cast<size_t>(key[2] - '1')] = *code;
-                }
-            } else if (key == "fault") {
-                sim::Fault fault{};
-                int32_t parameter = 0;
-                if (!sim::parseFault(value, fault, parameter)) {
-                    error("unknown fault '" + value + "'");
-                } else {
-                    s.fault = fault;
-                    if (fault == sim::Fault::CutOff && parameter > 0) {
-                        s.cutAfter = parameter;
-                    }
-                    if (fault == sim::Fault::Late && parameter > 0) {
-                        s.lateMs = parameter;
-                    }
-                }
-            } else if (!number) {
-                error("'" + key + "' needs a number");
-            } else if (key == "threshold") {
-                s.threshold = low32(*number);
-            } else if (key == "current") {
-                s.currentChannel = low32(*number);
-            } else if (key == "audio") {
-                s.audioLevel = low32(*number);
-            } else if (key == "diversity") {
-                s.diversity = *number != 0;
-            } else if (key == "lna") {
-                s.lna = *number != 0;
-            } else if (key == "rssi") {
-                s.rssi = low32(*number);
-            } else {
-                error("unknown receiver setting '" + key + "'");
+            } else if (!sim::setReceiverOption(s, key, value, why)) {
+                error(why + " for " + key);
             }
         }
     }

@@ -1,30 +1,8 @@
 #include "tamlo-config/command_line.h"
 
+#include "sim/options.h"
+
 namespace tamlo {
-
-namespace {
-
-// The receiver reports its version as a decimal number ("2.05"); the simulated one must
-// report something the program can take apart the same way.
-bool isVersionNumber(std::string_view text) {
-    if (text.empty() || text.size() > 8) {
-        return false;
-    }
-    bool digitSeen = false;
-    bool pointSeen = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digitSeen = true;
-        } else if (c == '.' && !pointSeen && digitSeen) {
-            pointSeen = true;
-        } else {
-            return false;
-        }
-    }
-    return text.back() != '.';
-}
-
-}  // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
@@ -54,11 +32,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 result.unknown.push_back(arg);
                 result.problems.push_back("--log needs a file name");
             }
+        } else if (arg == "--exit-when-shown") {
+            result.exitWhenShown = true;
         } else if (arg == "--simulate") {
             result.simulate = true;
         } else if (arg.starts_with("--simulate=")) {
             const std::string version = arg.substr(11);
-            if (isVersionNumber(version)) {
+            if (sim::validFirmwareVersion(version)) {
                 result.simulate = true;
                 result.simulatedVersion = version;
             } else {
@@ -75,13 +55,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    return "Usage: tamlo-config [--simulate[=VERSION]] [--log FILE] [DEVICE ...]\n"
+    return "Usage: tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [--log FILE]\n"
+           "                    [DEVICE ...]\n"
            "Configures a TamloX receiver over its serial line.\n"
            "\n"
            "  DEVICE               a serial device to list besides the ports found on this\n"
            "                       machine, e.g. /dev/serial/by-id/... or a pseudo-terminal\n"
            "  --simulate[=VERSION] run a simulated receiver with that firmware version\n"
            "                       (default 2.05) and list its device first\n"
+           "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
+           "                       the window first paints, then exit (times start-up)\n"
            "  --log FILE           append every byte sent and received, with its time in\n"
            "                       milliseconds, to FILE (for support cases)\n"
            "  --help               show this text and exit\n"

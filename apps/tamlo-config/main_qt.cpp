@@ -7,7 +7,6 @@
 #include <QWidget>
 
 #include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -36,8 +35,8 @@ int usageError(const std::string& problem) {
     return kUsageError;
 }
 
-// With TAMLO_BENCH_EXIT_ON_SHOW set, the program prints the monotonic clock in nanoseconds
-// when its window first paints, then ends: how the start-up benchmark sees it appear.
+// With --exit-when-shown the program prints the monotonic clock in nanoseconds when its
+// window first paints, then ends: how the start-up benchmark sees it appear.
 class FirstPaintProbe final : public QObject {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -72,7 +71,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (early.version) {
-        std::cout << tamlo::kProgramName << " " << TAMLO_VERSION << "\n";
+        std::cout << tamlo::kProgramName << " " << TAMLO_VERSION << "\n" << tamlo::kLicenceNotice;
         return 0;
     }
     for (size_t i = 0; i < early.unknown.size(); ++i) {
@@ -128,7 +127,9 @@ int main(int argc, char** argv) {
     tamlo::RealClock clock;
     tamlo::QtWindow window;
     tamlo::Configurator configurator(window, port, clock);
-    window.setHandlers({
+    // While a handler waits on the receiver, the window paints and answers the desktop.
+    clock.setPauseService([&] { window.serveWhileBusy(); });
+    window.setEvents({
         .controlEvent =
             [&](int id) {
                 configurator.dispatch(id);
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     FirstPaintProbe firstPaint;
-    if (std::getenv("TAMLO_BENCH_EXIT_ON_SHOW") != nullptr) {
+    if (commandLine.exitWhenShown) {
         window.mainWidget()->installEventFilter(&firstPaint);
     }
     if (!configurator.finished()) {

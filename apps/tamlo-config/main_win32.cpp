@@ -3,6 +3,7 @@
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "app/configurator.h"
 #include "serial/win32/win32_clock.h"
@@ -15,11 +16,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_STANDARD_CLASSES | ICC_BAR_CLASSES;
     InitCommonControlsEx(&controls);
+    // COM carries the names the edit fields give screen readers; without it they have none.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
 
     tamlo::Win32Window window(instance);
     tamlo::Win32SerialPort port;
     tamlo::Win32Clock clock;
     tamlo::Configurator configurator(window, port, clock);
+    // While a handler waits on the receiver, the window paints and answers the system.
+    clock.setPauseService([&] { window.serveWhileBusy(); });
     window.setEvents({
         .controlEvent = [&](int id) { configurator.dispatch(id); },
         .traceTimer = [&] { configurator.onTraceTimer(); },
@@ -49,5 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     configurator.onCloseBox();
     window.closeWindow();
+    if (com) {
+        CoUninitialize();
+    }
     return 0;
 }

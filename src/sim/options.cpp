@@ -27,21 +27,84 @@ bool parseSwitch(const std::string& text, bool& value) {
     return true;
 }
 
-// The program takes the first upper-case V, X, M or R of a reply for the echo; a version
-// text holding one would shift the whole reply.
-bool validVersion(const std::string& text) {
-    if (text.empty() || text.size() > 18) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < ' ' || c > '~' || c == 'V' || c == 'X' || c == 'M' || c == 'R') {
-            return false;
+constexpr std::string_view kSettings[] = {"firmware", "version",   "ch1", "ch2",       "ch3",
+                                          "ch4",      "ch5",       "ch6", "threshold", "current",
+                                          "audio",    "diversity", "lna", "rssi",      "fault"};
+
+bool knownSetting(std::string_view name) {
+    for (const std::string_view known : kSettings) {
+        if (name == known) {
+            return true;
         }
     }
-    return true;
+    return false;
 }
 
 }  // namespace
+
+bool validFirmwareVersion(std::string_view text) {
+    if (text.empty() || text.size() > 8) {
+        return false;
+    }
+    bool digitSeen = false;
+    bool pointSeen = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digitSeen = true;
+        } else if (c == '.' && !pointSeen && digitSeen) {
+            pointSeen = true;
+        } else {
+            return false;
+        }
+    }
+    return text.back() != '.';
+}
+
+bool setReceiverOption(ReceiverSettings& receiver, std::string_view name, const std::string& value,
+                       std::string& error) {
+    if (!knownSetting(name)) {
+        error = "unknown receiver setting '" + std::string(name) + "'";
+        return false;
+    }
+    bool ok = false;
+    if (name == "firmware" || name == "version") {
+        ok = validFirmwareVersion(value);
+        if (ok) {
+            receiver.version = value;
+        }
+    } else if (name.rfind("ch", 0) == 0) {
+        const auto channel = static_cast<size_t>(name[2] - '1');
+        ok = parseMegahertz(value, receiver.channelCode[channel]);
+    } else if (name == "threshold") {
+        ok = parseWhole(value, INT32_MIN, INT32_MAX, receiver.threshold);
+    } else if (name == "current") {
+        ok = parseWhole(value, 0, 99, receiver.currentChannel);
+    } else if (name == "audio") {
+        ok = parseWhole(value, 0, 255, receiver.audioLevel);
+    } else if (name == "diversity") {
+        ok = parseSwitch(value, receiver.diversity);
+    } else if (name == "lna") {
+        ok = parseSwitch(value, receiver.lna);
+    } else if (name == "rssi") {
+        ok = parseWhole(value, INT32_MIN, INT32_MAX, receiver.rssi);
+    } else if (name == "fault") {
+        Fault fault = Fault::None;
+        int32_t parameter = 0;
+        ok = parseFault(value, fault, parameter);
+        if (ok) {
+            receiver.fault = fault;
+            if (fault == Fault::CutOff) {
+                receiver.cutAfter = parameter;
+            } else if (fault == Fault::Late) {
+                receiver.lateMs = parameter;
+            }
+        }
+    }
+    if (!ok) {
+        error = "invalid value '" + value + "'";
+    }
+    return ok;
+}
 
 bool parseMegahertz(const std::string& text, int32_t& channelCode) {
     const size_t point = text.find('.');
@@ -107,15 +170,22 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options,
             options.help = true;
             continue;
         }
-        static const std::string_view kKnown[] = {
-            "--firmware",  "--ch1", "--ch2",       "--ch3",     "--ch4",
-            "--ch5",       "--ch6", "--threshold", "--current", "--audio",
-            "--diversity", "--lna", "--rssi",      "--fault",   "--link"};
-        bool known = false;
-        for (const std::string_view k : kKnown) {
-            known = known || name == k;
+        if (name == "--link") {
+            if (!hasValue) {
+                if (i + 1 >= args.size()) {
+                    error = "option --link needs a value";
+                    return false;
+                }
+                value = args[++i];
+            }
+            if (value.empty()) {
+                error = "invalid value '' for --link";
+                return false;
+            }
+            options.linkPath = value;
+            continue;
         }
-        if (!known) {
+        if (name.rfind("--", 0) != 0 || name == "--version" || !knownSetting(name.substr(2))) {
             error = "unknown option '" + args[i] + "'";
             return false;
         }
@@ -126,41 +196,9 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options,
             }
             value = args[++i];
         }
-        bool ok = false;
-        if (name == "--firmware") {
-            ok = validVersion(value);
-            if (ok) {
-                receiver.version = value;
-            }
-        } else if (name.rfind("--ch", 0) == 0) {
-            const auto channel = static_cast<size_t>(name[4] - '1');
-            ok = parseMegahertz(value, receiver.channelCode[channel]);
-        } else if (name == "--threshold") {
-            ok = parseWhole(value, INT32_MIN, INT32_MAX, receiver.threshold);
-        } else if (name == "--current") {
-            ok = parseWhole(value, 0, 99, receiver.currentChannel);
-        } else if (name == "--audio") {
-            ok = parseWhole(value, 0, 255, receiver.audioLevel);
-        } else if (name == "--diversity") {
-            ok = parseSwitch(value, receiver.diversity);
-        } else if (name == "--lna") {
-            ok = parseSwitch(value, receiver.lna);
-        } else if (name == "--rssi") {
-            ok = parseWhole(value, INT32_MIN, INT32_MAX, receiver.rssi);
-        } else if (name == "--fault") {
-            int32_t parameter = 0;
-            ok = parseFault(value, receiver.fault, parameter);
-            if (ok && receiver.fault == Fault::CutOff) {
-                receiver.cutAfter = parameter;
-            } else if (ok && receiver.fault == Fault::Late) {
-                receiver.lateMs = parameter;
-            }
-        } else if (name == "--link") {
-            ok = !value.empty();
-            options.linkPath = value;
-        }
-        if (!ok) {
-            error = "invalid value '" + value + "' for " + name;
+        std::string why;
+        if (!setReceiverOption(receiver, name.substr(2), value, why)) {
+            error = why + " for " + name;
             return false;
         }
     }

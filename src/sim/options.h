@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/receiver.h"
@@ -19,6 +20,19 @@ struct SimOptions {
 // does not know or cannot read; options then holds what was read before.
 bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
 std::string simUsage();
+
+// A firmware version as a receiver reports it: a decimal number such as "2.05" (digits,
+// at most one point between digits, up to 8 characters), so that the program sorts it by
+// its number and no command letter can appear in the reply.
+bool validFirmwareVersion(std::string_view text);
+
+// One receiver setting by name, the one rule for tamlo-sim's options ("--ch1 138.500",
+// name "ch1") and the session runner's receiver lines ("ch1=138.500"): firmware (also
+// "version"), ch1 to ch6, threshold, current, audio, diversity, lna, rssi, fault. False,
+// with a one-line reason, for an unknown name or a value it cannot take; the settings keep
+// what they held then.
+bool setReceiverOption(ReceiverSettings& receiver, std::string_view name, const std::string& value,
+                       std::string& error);
 
 // "138.500" to kHz above 130 MHz (8500): digits, and at most three decimals after a
 // point; 130.000 to 139.999 MHz. False for anything else.

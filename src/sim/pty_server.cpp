@@ -15,6 +15,7 @@
 #include <cstring>
 #include <utility>
 
+#include "serial/linux/monotonic.h"
 #include "sim/line_timing.h"
 #include "sim/link.h"
 
@@ -30,20 +31,6 @@ constexpr int kHangUpRecheckMs = 20;
 void drainNotifications(int fd) {
     alignas(inotify_event) char buffer[4096];
     while (read(fd, buffer, sizeof buffer) > 0) {
-    }
-}
-
-int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
-void sleepUntilMonotonic(int64_t deadlineNs) {
-    timespec deadline{};
-    deadline.tv_sec = static_cast<time_t>(deadlineNs / 1'000'000'000);
-    deadline.tv_nsec = static_cast<long>(deadlineNs % 1'000'000'000);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
 }
 
@@ -270,7 +257,7 @@ void PtyServer::serve() {
         if (ready < 0) {
             if (errno != EINTR) {
                 log(systemError("poll"));
-                sleepUntilMonotonic(monotonicNs() + kHangUpRecheckMs * kNsPerMs);
+                sleepUntilMonotonicNs(monotonicNs() + kHangUpRecheckMs * kNsPerMs);
             }
             continue;
         }
@@ -299,7 +286,7 @@ void PtyServer::serve() {
         }
         if (ready == 0 && next != kNever && next - nowNs() < kNsPerMs) {
             // poll counts whole milliseconds; the rest is slept to the exact deadline.
-            sleepUntilMonotonic(startNs_ + next);
+            sleepUntilMonotonicNs(startNs_ + next);
         }
     }
 }

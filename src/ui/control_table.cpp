@@ -101,4 +101,22 @@ const ControlSpec* findControl(int id, int generation) {
     return generationControl(id, generation);
 }
 
+std::string_view accessibleName(int id) {
+    int label = 0;
+    if (id >= ids::ChannelField1 && id < ids::ChannelField1 + 6) {
+        label = ids::ChannelLabel1 + (id - ids::ChannelField1);
+    } else if (id == ids::ThresholdField) {
+        label = ids::ThresholdLabel;
+    } else if (id == ids::RssiDisplay) {
+        label = ids::RssiLabel;
+    } else if (id == ids::AudioLevelField || id == ids::AudioLevelFrame) {
+        label = ids::AudioLevelLabel;
+    } else {
+        return {};
+    }
+    // The audio label has the same text in both generations that have it.
+    const ControlSpec* item = findControl(label);
+    return item != nullptr ? item->text : std::string_view{};
+}
+
 }  // namespace tamlo

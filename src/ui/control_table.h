@@ -57,8 +57,10 @@ inline constexpr int TraceImage = 50;
 }  // namespace ids
 
 inline constexpr std::string_view kWindowTitle = "Tamlo Configurator V2.0";
+// Short enough for the 400-pixel status bar in the desktop's default font; the program's
+// name stands in the title bar above it.
 inline constexpr std::string_view kCopyrightLine =
-    "Tamlo Configurator V2.0 - (c) 2026 the Tamlo configurator developers";
+    "V2.0 - (c) 2026 the Tamlo configurator developers";
 inline constexpr std::string_view kMessageCaption = "Message";
 inline constexpr int kInnerWidth = 400;
 inline constexpr int kInnerHeight = 280;
@@ -85,5 +87,11 @@ const GenerationForm& generationForm(int generation);
 
 // Any control of the table by id, fixed or (for the given generation) dependent.
 const ControlSpec* findControl(int id, int generation = 3);
+
+// The text of the label that names a field or display ("Channel 1", "Threshold", "RSSI",
+// "Audio level"), for screen readers: the labels are created after their fields, so a
+// reader that names a field by the label before it would name it wrongly. "" for any
+// other control.
+std::string_view accessibleName(int id);
 
 }  // namespace tamlo

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "device.h"
+#include "support/device.h"
 #include "sim/line_timing.h"
 
 namespace tamlo::sim {

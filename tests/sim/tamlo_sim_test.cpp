@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "device.h"
+#include "support/device.h"
 #include "sim/line_timing.h"
 #include "sim/receiver.h"
 

@@ -482,6 +482,31 @@ const std::map<std::string, Step>& steps() {
                   "no folder " + folder + " (error " + std::to_string(GetLastError()) + ")";
               return false;
           }}},
+        // answers-within MS: the window answers a message within MS milliseconds, as a
+        // window that is served during a handler's waits does.
+        {"answers-within",
+         {1,
+          [](Driver& d, const Args& a) {
+              DWORD_PTR ignored = 0;
+              const ULONGLONG start = GetTickCount64();
+              const bool answered =
+                  SendMessageTimeoutA(d.main, WM_NULL, 0, 0, SMTO_NORMAL,
+                                      static_cast<UINT>(number(a[0])), &ignored) != 0;
+              d.lastSeen =
+                  answered ? ""
+                           : "no answer after " + std::to_string(GetTickCount64() - start) + " ms";
+              return answered && !IsHungAppWindow(d.main);
+          }}},
+        // expect-painted ID: nothing of the control waits to be painted.
+        {"expect-painted",
+         {1,
+          [](Driver& d, const Args& a) {
+              return eventually(d, [&] {
+                  HWND control = controlOf(d, number(a[0]));
+                  d.lastSeen = control == nullptr ? "no control " + a[0] : "a part unpainted";
+                  return control != nullptr && !GetUpdateRect(control, nullptr, FALSE);
+              });
+          }}},
         // wait-closed: the program's window is gone.
         {"wait-closed",
          {0,

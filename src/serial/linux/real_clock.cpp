@@ -2,10 +2,23 @@
 
 #include <sys/prctl.h>
 
-#include <cerrno>
-#include <ctime>
+#include <algorithm>
+#include <cstdint>
+
+#include "serial/linux/monotonic.h"
 
 namespace tamlo {
+
+namespace {
+
+constexpr int64_t kNsPerMs = 1'000'000;
+// The service runs at most this long apart, so that a window covered and uncovered during
+// a long wait is painted again without a visible delay.
+constexpr int64_t kServiceIntervalNs = 10 * kNsPerMs;
+// No service this close to the deadline: a paint must not push the pause's end.
+constexpr int64_t kServiceMarginNs = 2 * kNsPerMs;
+
+}  // namespace
 
 RealClock::RealClock() {
     // The kernel may let a sleep run 50 us late by default to batch wake-ups; the receiver's
@@ -18,15 +31,30 @@ void RealClock::pauseMs(int32_t ms) {
     if (ms <= 0) {
         return;
     }
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    const int64_t nanoseconds = int64_t{deadline.tv_nsec} + int64_t{ms % 1000} * 1'000'000;
-    deadline.tv_sec += ms / 1000 + static_cast<time_t>(nanoseconds / 1'000'000'000);
-    deadline.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
-    // An absolute deadline makes a restart after a signal resume the same pause instead of
-    // starting a fresh one.
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    // The deadline is fixed before anything else runs: the service shortens nothing and
+    // lengthens nothing beyond its own last call.
+    const int64_t deadlineNs = monotonicNs() + int64_t{ms} * kNsPerMs;
+    if (service_ && !serving_) {
+        serveUntil(deadlineNs);
     }
+    sleepUntilMonotonicNs(deadlineNs);
+}
+
+void RealClock::serveUntil(int64_t deadlineNs) {
+    serving_ = true;
+    for (;;) {
+        if (deadlineNs - monotonicNs() <= kServiceMarginNs) {
+            break;
+        }
+        service_();
+        const int64_t nowNs = monotonicNs();
+        const int64_t leftNs = deadlineNs - nowNs;
+        if (leftNs <= kServiceMarginNs) {
+            break;
+        }
+        sleepUntilMonotonicNs(nowNs + std::min(leftNs - kServiceMarginNs, kServiceIntervalNs));
+    }
+    serving_ = false;
 }
 
 }  // namespace tamlo

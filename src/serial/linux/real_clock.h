@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "serial/clock.h"
 
@@ -12,6 +13,17 @@ class RealClock final : public Clock {
   public:
     RealClock();
     void pauseMs(int32_t ms) override;
+
+    // Called at the start of every pause and every few milliseconds of it, while the
+    // handler waits on the receiver: the desktop program lets its window paint and answer
+    // the desktop there. It must return quickly; the pause still ends at its deadline.
+    void setPauseService(std::function<void()> service) { service_ = std::move(service); }
+
+  private:
+    void serveUntil(int64_t deadlineNs);
+
+    std::function<void()> service_;
+    bool serving_ = false;
 };
 
 }  // namespace tamlo

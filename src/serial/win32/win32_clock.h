@@ -2,6 +2,9 @@
 // last twice as long; the resolution is raised to 1 ms for the length of each pause.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "serial/clock.h"
 
 namespace tamlo {
@@ -9,6 +12,17 @@ namespace tamlo {
 class Win32Clock final : public Clock {
   public:
     void pauseMs(int32_t ms) override;
+
+    // Called at the start of every pause and every few milliseconds of it, while the
+    // handler waits on the receiver: the program lets its window paint and answer the
+    // system there. It must return quickly; the pause still ends at its deadline.
+    void setPauseService(std::function<void()> service) { service_ = std::move(service); }
+
+  private:
+    void servedPause(int32_t ms);
+
+    std::function<void()> service_;
+    bool serving_ = false;
 };
 
 }  // namespace tamlo

@@ -36,8 +36,8 @@ class QtWindow::MainWidget final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override {
-        owner_.onCloseEvent();
-        event->accept();
+        // Refused while a handler runs; the window closes when the held close box has run.
+        event->setAccepted(owner_.onCloseEvent());
     }
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
@@ -142,11 +142,7 @@ QtWindow::QtWindow() : traceTimer_(std::make_unique<QTimer>()) {
     traceTimer_->setInterval(kTraceTimerPeriodMs);
     // A coarse timer may fire up to 5 % early; the receiver is polled once a second, not more.
     traceTimer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(traceTimer_.get(), &QTimer::timeout, [this] {
-        if (handlers_.traceTimer) {
-            handlers_.traceTimer();
-        }
-    });
+    QObject::connect(traceTimer_.get(), &QTimer::timeout, [this] { gate_.traceTimerExpired(); });
 }
 
 QtWindow::~QtWindow() {
@@ -156,8 +152,22 @@ QtWindow::~QtWindow() {
     main_.reset();
 }
 
-void QtWindow::setHandlers(QtWindowHandlers handlers) {
-    handlers_ = std::move(handlers);
+void QtWindow::setEvents(WindowEvents events) {
+    events_ = std::move(events);
+    gate_.setEvents({
+        .controlEvent = events_.controlEvent,
+        .traceTimer = events_.traceTimer,
+        .closeBox = [this] { runCloseBox(); },
+    });
+}
+
+void QtWindow::serveWhileBusy() {
+    if (QCoreApplication::instance() == nullptr || closing_) {
+        return;
+    }
+    // Posted paints, the window system's expose events and pings; timers too, which the
+    // gate holds. Keys and clicks stay in the queue for after the handler.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool QtWindow::openMainWindow() {
@@ -249,6 +259,11 @@ void QtWindow::createControl(const ControlSpec& entry) {
         // available" it is how the user tries the port once more.
         QObject::connect(combo, &QComboBox::activated,
                          [this, id, combo](int) { dispatch(id, combo); });
+    }
+    // A screen reader names a field after its label; the labels come after the fields in
+    // the creation order, so each field carries its label's text itself.
+    if (const std::string_view name = accessibleName(id); !name.empty()) {
+        widget->setAccessibleName(fromLatin1Text(name));
     }
     if (entry.kind == ControlKind::BorderedLabel) {
         // A frame shares its place with the field that replaces it; the field must stay
@@ -387,6 +402,9 @@ void QtWindow::appendPortList(std::string_view name) {
 void QtWindow::setStatusText(std::string_view text) {
     if (statusField_) {
         statusField_->setText(fromLatin1Text(text));
+        // Painted now, not when the handler that set it returns: "working" and the
+        // firmware line are what the user sees during the seconds a LOAD takes.
+        statusField_->repaint();
     }
 }
 
@@ -428,14 +446,17 @@ void QtWindow::showMessage(std::string_view caption, std::string_view text) {
     box.setTextFormat(Qt::PlainText);
     // exec runs a nested event loop: TraceTimer's ticks go on meanwhile while the rest of
     // the window takes no input.
+    WindowEventGate::ModalScope modal(gate_);
     box.exec();
 }
 
 void QtWindow::startTraceTimer() {
+    gate_.dropPendingExpiry();
     traceTimer_->start();
 }
 
 void QtWindow::stopTraceTimer() {
+    gate_.dropPendingExpiry();
     traceTimer_->stop();
 }
 
@@ -449,24 +470,36 @@ void QtWindow::closeWindow() {
     }
 }
 
-void QtWindow::onCloseEvent() {
+bool QtWindow::onCloseEvent() {
+    if (!closing_) {
+        gate_.closeBox();
+    }
+    return closing_;
+}
+
+void QtWindow::runCloseBox() {
     if (closing_) {
         return;
     }
     closing_ = true;
     traceTimer_->stop();
-    if (handlers_.closeBox) {
-        handlers_.closeBox();
+    gate_.dropPendingExpiry();
+    if (events_.closeBox) {
+        events_.closeBox();
+    }
+    // Held until a handler had returned, the close event was refused: close now.
+    if (main_ && main_->isVisible()) {
+        main_->close();
     }
 }
 
 void QtWindow::dispatch(int id, QWidget* sender) {
-    if (!handlers_.controlEvent || closing_) {
+    if (closing_) {
         return;
     }
     QWidget* outer = dispatching_;
     dispatching_ = sender;
-    handlers_.controlEvent(id);
+    gate_.controlEvent(id);
     dispatching_ = outer;
 }
 

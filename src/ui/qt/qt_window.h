@@ -6,12 +6,12 @@
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "ui/window.h"
+#include "ui/window_events.h"
 
 class QComboBox;
 class QLabel;
@@ -21,14 +21,6 @@ class QWidget;
 
 namespace tamlo {
 
-// Where the window's events go: the configurator's dispatch, its timer tick and its exit
-// sequence. Each runs to its end on the GUI thread before the next event is taken.
-struct QtWindowHandlers {
-    std::function<void(int controlId)> controlEvent;
-    std::function<void()> traceTimer;
-    std::function<void()> closeBox;
-};
-
 class QtWindow final : public Window {
   public:
     QtWindow();
@@ -36,7 +28,13 @@ class QtWindow final : public Window {
     QtWindow(const QtWindow&) = delete;
     QtWindow& operator=(const QtWindow&) = delete;
 
-    void setHandlers(QtWindowHandlers handlers);
+    // Where the window's events go. Each runs to its end on the GUI thread; what comes in
+    // meanwhile waits for it (WindowEventGate).
+    void setEvents(WindowEvents events);
+    // While a handler waits on the receiver (the clock's pause service): paints what has
+    // changed, serves expose events and the desktop's pings. Input stays queued for after
+    // the handler; a TraceTimer expiry and the close box are held until it has returned.
+    void serveWhileBusy();
 
     bool openMainWindow() override;
     bool createStatusBar() override;
@@ -66,8 +64,8 @@ class QtWindow final : public Window {
     // Ids of the controls in creation order, replaced ones at their new place.
     const std::vector<int>& creationOrder() const { return creationOrder_; }
 
-    // Called by the window's widgets.
-    void onCloseEvent();
+    // Called by the window's widgets. True when the window may close now.
+    bool onCloseEvent();
     void placeStatusBar();
 
   private:
@@ -80,7 +78,10 @@ class QtWindow final : public Window {
     void showImage(QLabel* label, const Image& image);
     QComboBox* portList() const;
 
-    QtWindowHandlers handlers_;
+    void runCloseBox();
+
+    WindowEvents events_;
+    WindowEventGate gate_;
     std::unique_ptr<MainWidget> main_;
     std::unique_ptr<QTimer> traceTimer_;
     QPointer<QStatusBar> statusBar_;

@@ -1,6 +1,9 @@
 #include "ui/win32/win32_window.h"
 
 #include <commctrl.h>
+// The GUIDs of the accessibility annotations are defined here, once.
+#include <initguid.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <string>
@@ -101,13 +104,76 @@ void fitDropDownList(HWND list, int closedHeight) {
 
 }  // namespace
 
-Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {}
+Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {
+    // Without a program connected, the close box just closes the window.
+    setEvents({});
+}
 
 Win32Window::~Win32Window() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
     releaseTraceBitmap();
+    if (accessibility_ != nullptr) {
+        accessibility_->Release();
+    }
+}
+
+void Win32Window::setEvents(WindowEvents events) {
+    events_ = std::move(events);
+    gate_.setEvents({
+        .controlEvent = events_.controlEvent,
+        .traceTimer = events_.traceTimer,
+        .closeBox =
+            [this] {
+                if (events_.closeBox) {
+                    events_.closeBox();
+                } else {
+                    closeWindow();
+                }
+            },
+    });
+}
+
+void Win32Window::serveWhileBusy() {
+    if (window_ == nullptr) {
+        return;
+    }
+    // A zero wait lets the window system's driver take in what it has for the thread
+    // (under Wine: the X server's expose events and the desktop's pings) without taking a
+    // message off the queue.
+    MsgWaitForMultipleObjectsEx(0, nullptr, 0, QS_PAINT | QS_SENDMESSAGE | QS_POSTMESSAGE, 0);
+    // Paint messages only, and the messages other threads send, which PeekMessage answers
+    // by itself. Clicks, keys and TraceTimer's WM_TIMER stay where they are. A window that
+    // never validates itself must not keep the pause here.
+    MSG message{};
+    for (int i = 0; i < 64 && PeekMessageA(&message, nullptr, 0, 0,
+                                           PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE);
+         ++i) {
+        DispatchMessageA(&message);
+    }
+}
+
+void Win32Window::nameForScreenReaders(HWND control, int id) {
+    const std::string_view name = accessibleName(id);
+    if (name.empty()) {
+        return;
+    }
+    if (!accessibilityTried_) {
+        accessibilityTried_ = true;
+        void* services = nullptr;
+        if (SUCCEEDED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IAccPropServices, &services))) {
+            accessibility_ = static_cast<IAccPropServices*>(services);
+        }
+    }
+    if (accessibility_ == nullptr) {
+        return;
+    }
+    // The label texts are plain ASCII.
+    const std::wstring wide(name.begin(), name.end());
+    accessibility_->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                   PROPID_ACC_NAME, wide.c_str());
 }
 
 HWND Win32Window::control(int id) const {
@@ -190,6 +256,9 @@ void Win32Window::createControl(const ControlSpec& item) {
     }
     kinds_[item.id] = item.kind;
     useDefaultFont(control);
+    // A screen reader names a field after the label before it in the creation order; here
+    // the labels come after their fields, so each field is given its label's text.
+    nameForScreenReaders(control, item.id);
 
     if (item.kind == ControlKind::DropDownList) {
         fitDropDownList(control, item.place.height);
@@ -227,6 +296,11 @@ void Win32Window::destroyControl(int id) {
     HWND existing = control(id);
     if (existing == nullptr || existing == statusBar_) {
         return;
+    }
+    if (accessibility_ != nullptr) {
+        MSAAPROPID name = PROPID_ACC_NAME;
+        accessibility_->ClearHwndProps(existing, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                       &name, 1);
     }
     DestroyWindow(existing);
     kinds_.erase(id);
@@ -335,6 +409,8 @@ void Win32Window::setStatusText(std::string_view text) {
     }
     const std::string value(text);
     SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(value.c_str()));
+    // Painted now: the handler that set it goes on to wait on the receiver.
+    UpdateWindow(statusBar_);
 }
 
 bool Win32Window::setInnerHeight(int height) {
@@ -403,10 +479,12 @@ void Win32Window::showMessage(std::string_view caption, std::string_view text) {
     const std::string captionText(caption);
     const std::string messageText(text);
     // Modal over MainWindow; its message loop goes on delivering TraceTimer's ticks.
+    WindowEventGate::ModalScope modal(gate_);
     MessageBoxA(window_, messageText.c_str(), captionText.c_str(), MB_OK);
 }
 
 void Win32Window::startTraceTimer() {
+    gate_.dropPendingExpiry();
     if (window_ != nullptr) {
         // Setting an existing timer again restarts its period.
         SetTimer(window_, kTraceTimerId, static_cast<UINT>(kTraceTimerPeriodMs),
@@ -415,6 +493,7 @@ void Win32Window::startTraceTimer() {
 }
 
 void Win32Window::stopTraceTimer() {
+    gate_.dropPendingExpiry();
     if (window_ != nullptr) {
         KillTimer(window_, kTraceTimerId);
     }
@@ -447,6 +526,11 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
         self->statusBar_ = nullptr;
         self->kinds_.clear();
         self->releaseTraceBitmap();
+        // Released with the window, before the program's end takes COM down.
+        if (self->accessibility_ != nullptr) {
+            self->accessibility_->Release();
+            self->accessibility_ = nullptr;
+        }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
     return self->onMessage(hwnd, message, wParam, lParam);
@@ -454,8 +538,8 @@ LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT message, WPARAM wParam,
 
 void CALLBACK Win32Window::timerProc(HWND hwnd, UINT, UINT_PTR id, DWORD) {
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self != nullptr && id == kTraceTimerId && self->events_.traceTimer) {
-        self->events_.traceTimer();
+    if (self != nullptr && id == kTraceTimerId) {
+        self->gate_.traceTimerExpired();
     }
 }
 
@@ -465,12 +549,9 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             onCommand(wParam, lParam);
             return 0;
         case WM_CLOSE:
-            // Not DefWindowProc: the program runs its exit sequence, which closes the window.
-            if (events_.closeBox) {
-                events_.closeBox();
-            } else {
-                closeWindow();
-            }
+            // Not DefWindowProc: the program runs its exit sequence, which closes the window;
+            // sent by another program during a handler, it waits for the handler's end.
+            gate_.closeBox();
             return 0;
         case WM_SIZE:
             if (statusBar_ != nullptr) {
@@ -508,8 +589,8 @@ void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    if (isEvent && events_.controlEvent) {
-        events_.controlEvent(id);
+    if (isEvent) {
+        gate_.controlEvent(id);
     }
 }
 

@@ -4,22 +4,14 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 
 #include "ui/window.h"
+#include "ui/window_events.h"
+
+struct IAccPropServices;
 
 namespace tamlo {
-
-// Where the window's events go: the platform main connects them to the program.
-struct Win32WindowEvents {
-    // A button was pressed, a check box clicked, or another PortList entry chosen.
-    std::function<void(int id)> controlEvent;
-    // TraceTimer expired (also while a message box is open).
-    std::function<void()> traceTimer;
-    // The close box, or Close in the system menu.
-    std::function<void()> closeBox;
-};
 
 inline constexpr UINT_PTR kTraceTimerId = 1;
 inline constexpr int kIconResourceId = 1;
@@ -31,7 +23,13 @@ class Win32Window final : public Window {
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
 
-    void setEvents(Win32WindowEvents events) { events_ = std::move(events); }
+    // Where the window's events go. Each runs to its end; what comes in meanwhile (a
+    // message sent by another program, say) waits for it (WindowEventGate).
+    void setEvents(WindowEvents events);
+    // While a handler waits on the receiver (the clock's pause service): paints what has
+    // changed and answers messages sent to the window, so that it stays painted and is not
+    // taken for hung. Input and timer messages stay queued for after the handler.
+    void serveWhileBusy();
     // MainWindow; nullptr before it is opened and after it is closed.
     HWND handle() const { return window_; }
     bool isOpen() const { return window_ != nullptr; }
@@ -64,6 +62,7 @@ class Win32Window final : public Window {
     void destroyControl(int id);
     void keepLabelsUnderFields();
     void releaseTraceBitmap();
+    void nameForScreenReaders(HWND control, int id);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -72,7 +71,11 @@ class Win32Window final : public Window {
     std::map<int, ControlKind> kinds_;
     // The bitmap TraceImage shows; ours to delete (a static control never deletes it).
     HBITMAP traceBitmap_ = nullptr;
-    Win32WindowEvents events_;
+    WindowEvents events_;
+    WindowEventGate gate_;
+    // The accessibility annotations; null where COM is not set up (the window tests).
+    IAccPropServices* accessibility_ = nullptr;
+    bool accessibilityTried_ = false;
 };
 
 // A 24-bit top-down DIB section holding image; nullptr when it cannot be made.

@@ -87,7 +87,7 @@ std::string textOf(QWidget* widget) {
 // receiver in virtual time, with every event the window raises counted.
 struct Program {
     explicit Program(const std::string& version = "2.05") : line(receiverOf(version)) {
-        window.setHandlers({
+        window.setEvents({
             .controlEvent =
                 [this](int id) {
                     dispatched.push_back(id);
@@ -506,13 +506,13 @@ TEST(QtWindow, RecreatingAControlReplacesIt) {
 TEST(QtWindow, AHandlerMayReplaceTheControlThatRaisedItsEvent) {
     Program program;
     int events = 0;
-    program.window.setHandlers({.controlEvent =
-                                    [&](int id) {
-                                        ++events;
-                                        program.window.createControl(*findControl(id));
-                                    },
-                                .traceTimer = {},
-                                .closeBox = {}});
+    program.window.setEvents({.controlEvent =
+                                  [&](int id) {
+                                      ++events;
+                                      program.window.createControl(*findControl(id));
+                                  },
+                              .traceTimer = {},
+                              .closeBox = {}});
     program.click(ids::StoreButton);
     QApplication::processEvents();
     program.click(ids::StoreButton);

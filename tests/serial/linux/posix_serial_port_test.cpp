@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "posix/pty_pair.h"
+#include "support/pty_pair.h"
 
 namespace tamlo {
 namespace {

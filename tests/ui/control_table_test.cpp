@@ -53,3 +53,28 @@ TEST(ControlTable, GenerationControlsHaveTheirTexts) {
 
 }  // namespace
 }  // namespace tamlo
+
+namespace tamlo {
+namespace {
+
+TEST(ControlTable, FieldsAreNamedAfterTheirLabels) {
+    const std::pair<int, const char*> cases[] = {
+        {1, "Channel 1"},
+        {6, "Channel 6"},
+        {7, "Threshold"},
+        {8, "RSSI"},
+        {9, "Audio level"},
+        {41, "Audio level"},
+        {20, ""},
+        {24, ""},
+        {30, ""},
+        {42, ""},
+        {0, ""},
+    };
+    for (const auto& [id, name] : cases) {
+        EXPECT_EQ(accessibleName(id), name) << id;
+    }
+}
+
+}  // namespace
+}  // namespace tamlo

@@ -64,6 +64,8 @@ TEST(CommandLine, HelpAndVersion) {
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_TRUE(parseCommandLine({"/dev/ttyS0", "-h"}).help);
     EXPECT_TRUE(parseCommandLine({"--version"}).version);
+    EXPECT_TRUE(parseCommandLine({"--simulate", "--exit-when-shown"}).exitWhenShown);
+    EXPECT_FALSE(parseCommandLine({"--simulate"}).exitWhenShown);
     EXPECT_NE(usageText().find("--simulate[=VERSION]"), std::string::npos);
 }
 

@@ -11,13 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "serial/linux/monotonic.h"
+
 namespace tamlo::sim::testing {
 
-inline int64_t monotonicNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
+using tamlo::monotonicNs;
 
 class Device {
   public:

@@ -362,6 +362,60 @@ TEST_F(Win32WindowTest, StatusBarIsOneFullWidthFieldOnTheBottomEdgeAtBothHeights
     }
 }
 
+TEST_F(Win32WindowTest, CopyrightLineFitsTheStatusBarField) {
+    HWND bar = control(ids::StatusBar);
+    ASSERT_NE(bar, nullptr);
+    const std::string line(kCopyrightLine);
+    HDC dc = GetDC(bar);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(bar, dc);
+    RECT field{};
+    SendMessageA(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&field));
+    // The field draws its text a few pixels in from its border.
+    EXPECT_LE(extent.cx, field.right - field.left - 6);
+}
+
+// What the clock's pause service does while a handler waits on the receiver: the window is
+// painted, while a click and TraceTimer wait until the handler has returned.
+TEST_F(Win32WindowTest, DuringAHandlerTheWindowPaintsButTakesNoClickAndNoTick) {
+    std::vector<std::string> log;
+    bool inHandler = false;
+    bool painted = false;
+    window->setEvents({
+        .controlEvent =
+            [&](int id) {
+                log.push_back("event " + std::to_string(id));
+                if (id != ids::LoadButton) {
+                    return;
+                }
+                inHandler = true;
+                window->startTraceTimer();
+                PostMessageA(control(ids::StoreButton), BM_CLICK, 0, 0);
+                window->setStatusText("working");
+                InvalidateRect(main(), nullptr, TRUE);
+                // Past the timer's first expiry, as a LOAD of 1.3 s would be.
+                const ULONGLONG end = GetTickCount64() + 1300;
+                while (GetTickCount64() < end) {
+                    window->serveWhileBusy();
+                    Sleep(10);
+                }
+                painted = !GetUpdateRect(main(), nullptr, FALSE) &&
+                          !GetUpdateRect(control(ids::StatusBar), nullptr, FALSE);
+                inHandler = false;
+            },
+        .traceTimer = [&] { log.push_back(inHandler ? "tick inside" : "tick"); },
+        .closeBox = {},
+    });
+    SendMessageA(control(ids::LoadButton), BM_CLICK, 0, 0);
+    pump(300);
+    window->stopTraceTimer();
+    EXPECT_TRUE(painted);
+    EXPECT_EQ(log, (std::vector<std::string>{"event 20", "event 21", "tick"}));
+}
+
 TEST_F(Win32WindowTest, InnerHeightChangesKeepPositionAndWidth) {
     RECT before{};
     GetWindowRect(main(), &before);
