@@ -1,6 +1,8 @@
 // The in-memory window against the contract every window keeps; it reads back what it holds.
 #include "ui/memory_window.h"
 
+#include <algorithm>
+
 #include "window_contract.h"
 
 namespace tamlo {
@@ -36,6 +38,20 @@ class MemoryBackend {
                                                      : control->image->rgb();
     }
     bool timerRunning() const { return window_.traceTimerRunning(); }
+    // The creation order, less what takes no focus.
+    std::vector<int> tabOrderFrom(int id) const {
+        std::vector<int> stops;
+        for (int created : window_.creationOrder()) {
+            const ControlKind kind = window_.control(created)->item.kind;
+            if (kind != ControlKind::Label && kind != ControlKind::BorderedLabel &&
+                kind != ControlKind::ImageControl) {
+                stops.push_back(created);
+            }
+        }
+        const auto start = std::find(stops.begin(), stops.end(), id);
+        std::rotate(stops.begin(), start, stops.end());
+        return stops;
+    }
 
   private:
     MemoryWindow window_;

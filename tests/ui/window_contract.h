@@ -11,6 +11,7 @@
 //   Rect frame();                            // position on the screen and inner size
 //   std::vector<uint8_t> shownImage();       // TraceImage's pixels, rows from the top, RGB
 //   bool timerRunning();                     // TraceTimer ticks
+//   std::vector<int> tabOrderFrom(int id);   // Tab stops from id on, once around
 #pragma once
 
 #include <gtest/gtest.h>
@@ -250,12 +251,26 @@ TYPED_TEST_P(WindowContract, TraceTimerStartsRestartsAndStops) {
     EXPECT_FALSE(this->backend.timerRunning());
 }
 
+TYPED_TEST_P(WindowContract, TabFollowsCreationOrderAndAControlMadeAgainComesLast) {
+    ASSERT_NO_FATAL_FAILURE(this->open());
+    this->createGeneration(3);
+    EXPECT_EQ(this->backend.tabOrderFrom(1),
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 20, 21, 22, 23, 24, 41, 42, 43}));
+    // Labels and frames take no focus, wherever they come.
+    this->window().createControl(*findControl(ids::ChannelLabel1));
+    this->window().createControl(*findControl(ids::LoadButton));
+    this->window().createControl(*findControl(ids::ThresholdField));
+    EXPECT_EQ(this->backend.tabOrderFrom(1),
+              (std::vector<int>{1, 2, 3, 4, 5, 6, 21, 22, 23, 24, 41, 42, 43, 20, 7}));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(WindowContract, NothingIsMadeBeforeMainWindowIsOpen,
                             ControlsAreMadeFromTheTableWithPlaceKindAndText,
                             AControlMadeAgainReplacesItsPredecessor,
                             TextsRoundTripByIdAsLatin1Bytes, CheckBoxStatesAreZeroOrOne,
                             PortListKeepsItsEntriesInOrderAndTellsTheChosenOne,
                             StatusTextIsShownAsGiven, InnerHeightChangesKeepPositionAndWidth,
-                            TraceImageShowsEachImageHandedToIt, TraceTimerStartsRestartsAndStops);
+                            TraceImageShowsEachImageHandedToIt, TraceTimerStartsRestartsAndStops,
+                            TabFollowsCreationOrderAndAControlMadeAgainComesLast);
 
 }  // namespace tamlo::testing

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -143,6 +144,24 @@ class QtBackend {
         return rgb;
     }
     bool timerRunning() const { return window_.traceTimer()->isActive(); }
+    // Along the widgets' focus chain, as Tab moves.
+    std::vector<int> tabOrderFrom(int id) const {
+        std::map<QWidget*, int> ids;
+        for (int created : window_.creationOrder()) {
+            ids[window_.control(created)] = created;
+        }
+        std::vector<int> stops;
+        QWidget* start = window_.control(id);
+        QWidget* widget = start;
+        do {
+            const auto found = ids.find(widget);
+            if (found != ids.end() && (widget->focusPolicy() & Qt::TabFocus) != 0) {
+                stops.push_back(found->second);
+            }
+            widget = widget->nextInFocusChain();
+        } while (widget != start && stops.size() <= ids.size());
+        return stops;
+    }
 
   private:
     QtWindow window_;
@@ -527,13 +546,11 @@ TEST(QtWindow, TraceCheckIsToggledBeforeItsEventIsHandled) {
     EXPECT_EQ(program.stateAtDispatch, (std::vector<int32_t>{1, 0}));
 }
 
-TEST(QtWindow, RecreatingAControlReplacesIt) {
+TEST(QtWindow, AButtonMadeAgainRaisesItsEventOnce) {
     Program program;
     const ControlSpec* load = findControl(ids::LoadButton);
     program.window.createControl(*load);
     program.window.createControl(*load);
-    // Re-created last, it is now last in the Tab order too.
-    EXPECT_EQ(program.window.creationOrder().back(), ids::LoadButton);
     program.click(ids::LoadButton);
     EXPECT_EQ(program.dispatched, (std::vector<int>{20}));
 }

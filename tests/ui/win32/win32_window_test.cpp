@@ -177,6 +177,18 @@ class Win32Backend {
         return ticks_ > before;
     }
 
+    // As the dialog keys move the focus.
+    std::vector<int> tabOrderFrom(int id) const {
+        std::vector<int> stops;
+        HWND start = window_.control(id);
+        HWND stop = start;
+        do {
+            stops.push_back(GetDlgCtrlID(stop));
+            stop = GetNextDlgTabItem(window_.handle(), stop, FALSE);
+        } while (stop != nullptr && stop != start && stops.size() < 64);
+        return stops;
+    }
+
   private:
     Win32Window window_{GetModuleHandleA(nullptr)};
     int ticks_ = 0;
