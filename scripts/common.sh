@@ -6,6 +6,7 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Building and running the Linux programs (scripts/run).
 run_packages=(
   build-essential cmake git
+  libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
 )
 # Everything the tests need besides: GoogleTest, the Windows cross-build and Wine, an X

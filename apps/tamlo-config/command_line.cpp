@@ -7,7 +7,8 @@ namespace tamlo {
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
     bool optionsEnded = false;
-    for (const std::string& arg : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-') {
             if (!arg.empty()) {
                 result.devices.push_back(arg);
@@ -20,6 +21,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             result.help = true;
         } else if (arg == "--version") {
             result.version = true;
+        } else if (arg == "--log" || arg.starts_with("--log=")) {
+            const bool joined = arg.size() > 5;
+            if (!joined && i + 1 < args.size()) {
+                result.logFile = args[++i];
+            } else if (joined) {
+                result.logFile = arg.substr(6);
+            }
+            if (result.logFile.empty()) {
+                result.unknown.push_back(arg);
+                result.problems.push_back("--log needs a file name");
+            }
         } else if (arg == "--exit-when-shown") {
             result.exitWhenShown = true;
         } else if (arg == "--simulate") {
@@ -43,7 +55,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    return "Usage: tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [DEVICE ...]\n"
+    return "Usage: tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [--log FILE]\n"
+           "                    [DEVICE ...]\n"
            "Configures a TamloX receiver over its serial line.\n"
            "\n"
            "  DEVICE               a serial device to list besides the ports found on this\n"
@@ -52,6 +65,8 @@ std::string usageText() {
            "                       (default 2.05) and list its device first\n"
            "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
            "                       the window first paints, then exit (times start-up)\n"
+           "  --log FILE           append every byte sent and received, with its time in\n"
+           "                       milliseconds, to FILE (for support cases)\n"
            "  --help               show this text and exit\n"
            "  --version            show the program's version and exit\n";
 }

@@ -1,5 +1,5 @@
 // The desktop program's command line on Linux:
-//   tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [DEVICE ...]
+//   tamlo-config [--simulate[=VERSION]] [--exit-when-shown] [--log FILE] [DEVICE ...]
 // DEVICE names a port to list besides the discovered ones (an adapter under
 // /dev/serial/by-id, a pty of another program); --simulate runs the simulated receiver on
 // a pseudo-terminal inside this process; --exit-when-shown prints the monotonic clock when
@@ -26,6 +26,8 @@ struct CommandLine {
     bool exitWhenShown = false;
     std::string simulatedVersion{kDefaultSimulatedVersion};
     std::vector<std::string> devices;
+    // Every byte sent and received goes to this file (appended); empty: no log.
+    std::string logFile;
     // Arguments that are not understood, each with why, in the order met.
     std::vector<std::string> unknown;
     std::vector<std::string> problems;

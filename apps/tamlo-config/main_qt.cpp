@@ -7,16 +7,18 @@
 #include <QWidget>
 
 #include <chrono>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "tamlo-config/command_line.h"
 #include "app/configurator.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
+#include "serial/logging_port.h"
 #include "sim/pty_server.h"
+#include "tamlo-config/command_line.h"
 #include "ui/qt/qt_window.h"
 
 #ifndef TAMLO_VERSION
@@ -107,7 +109,21 @@ int main(int argc, char** argv) {
         portOptions.leadingDevices.push_back(simulator->devicePath());
     }
 
-    tamlo::PosixSerialPort port(std::cerr, portOptions);
+    tamlo::PosixSerialPort devicePort(std::cerr, portOptions);
+    // --log: every byte through the port, for support cases.
+    std::ofstream logFile;
+    std::unique_ptr<tamlo::SerialLog> serialLog;
+    std::unique_ptr<tamlo::LoggingSerialPort> loggingPort;
+    if (!commandLine.logFile.empty()) {
+        logFile.open(commandLine.logFile, std::ios::binary | std::ios::app);
+        if (!logFile) {
+            return usageError(commandLine.logFile + ": cannot be written");
+        }
+        serialLog = std::make_unique<tamlo::SerialLog>(logFile);
+        loggingPort = std::make_unique<tamlo::LoggingSerialPort>(devicePort, *serialLog);
+    }
+    tamlo::SerialPort& port = loggingPort ? static_cast<tamlo::SerialPort&>(*loggingPort)
+                                          : static_cast<tamlo::SerialPort&>(devicePort);
     tamlo::RealClock clock;
     tamlo::QtWindow window;
     tamlo::Configurator configurator(window, port, clock);

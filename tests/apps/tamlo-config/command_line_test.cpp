@@ -49,6 +49,17 @@ TEST(CommandLine, RejectsWhatItDoesNotKnow) {
     }
 }
 
+TEST(CommandLine, LogFile) {
+    EXPECT_EQ(parseCommandLine({"--log", "wire.log", "/dev/pts/3"}).logFile, "wire.log");
+    EXPECT_EQ(parseCommandLine({"--log=wire.log"}).logFile, "wire.log");
+    EXPECT_EQ(parseCommandLine({"--log=wire.log"}).devices.size(), 0u);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--log"}, std::vector<std::string>{"--log="}}) {
+        EXPECT_FALSE(parseCommandLine(args).problems.empty()) << args.front();
+    }
+    EXPECT_NE(usageText().find("--log FILE"), std::string::npos);
+}
+
 TEST(CommandLine, HelpAndVersion) {
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_TRUE(parseCommandLine({"/dev/ttyS0", "-h"}).help);

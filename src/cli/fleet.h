@@ -1,0 +1,52 @@
+// Many receivers at once: every port in its own thread with its own line and clock, so a
+// receiver that fails or hangs neither stops nor slows the others.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/board.h"
+#include "cli/port_work.h"
+#include "serial/clock.h"
+#include "serial/exchange.h"
+#include "serial/logging_port.h"
+#include "serial/serial_port.h"
+
+namespace tamlo::cli {
+
+// A port and the clock it is timed by, made for one worker on its own thread.
+class Connection {
+  public:
+    virtual ~Connection() = default;
+    virtual SerialPort& port() = 0;
+    virtual Clock& clock() = 0;
+    // Told of every command sent (the headless tests' wire log); null for none.
+    virtual WireTap* tap() { return nullptr; }
+};
+// Null when the name cannot lead to a port at all.
+using ConnectionFactory = std::function<std::unique_ptr<Connection>(const std::string& name)>;
+
+// The work for one open port.
+using PortJob = std::function<PortReport(Line& line, const std::string& port, PortProgress&)>;
+
+struct FleetOptions {
+    SerialLog* log = nullptr;  // every byte of every port, when asked for
+    // The device to open for a name that is not itself one ("sim").
+    std::map<std::string, std::string> devices;
+    bool interruptible = true;  // after Ctrl-C, reads stop waiting (real clocks only)
+    // Called on the calling thread every pollMs while the workers run (progress, Ctrl-C),
+    // and once when they have all finished.
+    std::function<void()> onTick;
+    int32_t pollMs = 100;
+};
+
+// Runs job on every port, each on its own thread; returns the reports in the ports' order.
+std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect, const PortJob& job,
+                                 const FleetOptions& options);
+
+}  // namespace tamlo::cli

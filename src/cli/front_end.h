@@ -1,0 +1,46 @@
+// The whole command-line program above the platform: a main builds a Platform (ports,
+// clock, terminal, Ctrl-C, the simulated receiver) and hands it the arguments.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/fleet.h"
+#include "cli/options.h"
+#include "serial/clock.h"
+
+namespace tamlo::cli {
+
+struct Platform {
+    // A port and clock for one worker; called on the worker's own thread. The empty name
+    // asks for a port that only lists and probes names.
+    ConnectionFactory connect;
+    // Starts the simulated receiver with this firmware version; fills the device to open
+    // for the port "sim", or the reason it did not start. Null where there is none.
+    std::function<bool(const std::string& version, std::string& device, std::string& error)>
+        startSimulator;
+    // Now, as an ISO 8601 UTC text (2026-12-07T13:20:05Z), and on a monotonic base in ms.
+    std::function<std::string()> isoNow;
+    std::function<int64_t()> monotonicMs;
+    std::ostream& out;
+    std::ostream& err;
+    bool terminal = false;  // err is a terminal: progress bars
+    bool unicode = true;    // the terminal shows UTF-8 block characters
+    // How many times Ctrl-C was pressed; written by the signal handler.
+    const std::atomic<int>* interrupts = nullptr;
+    // Pauses may be cut short after Ctrl-C (off for virtual-time lines, which keep time
+    // themselves).
+    bool interruptible = true;
+};
+
+// Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a
+// usage or file error, 130 interrupted.
+int runTamlo(const Options& options, Platform& platform);
+int runTamlo(const std::vector<std::string>& args, Platform& platform);
+
+}  // namespace tamlo::cli

@@ -1,0 +1,50 @@
+// The command line of `tamlo`:
+//   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
+//   ports [--json] | read -p PORT [-o FILE] [--json] | write -p PORT FILE [--no-verify]
+//   apply FILE (-p PORT ... | --all) [--dry-run] [--json] [--no-verify]
+//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE]
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tamlo::cli {
+
+inline constexpr std::string_view kProgram = "tamlo";
+inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
+inline constexpr std::string_view kSimulatedPort = "sim";
+inline constexpr int32_t kDefaultIntervalMs = 1000;  // the window's trace period
+inline constexpr int32_t kMinIntervalMs = 200;       // a poll itself takes this long
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;  // the command line or a settings file
+inline constexpr int kExitInterrupted = 130;
+
+struct Options {
+    std::string command;  // ports, read, write, apply, rssi
+    std::vector<std::string> ports;
+    bool all = false;
+    std::string file;    // write, apply: the settings file
+    std::string output;  // read: -o
+    bool json = false;
+    bool verify = true;
+    bool dryRun = false;
+    bool strict = false;
+    bool quiet = false;
+    int32_t intervalMs = kDefaultIntervalMs;
+    int64_t count = 0;  // rssi: 0 for no limit
+    std::string csv;
+    std::optional<std::string> simulate;  // the simulated receiver's version
+    std::string log;
+};
+
+// args without the program's name. Returns the exit status when the program should stop
+// here (--help, --version: 0; a usage error: 2, with the reason on err), else nothing.
+std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
+                                std::ostream& out, std::ostream& err);
+
+}  // namespace tamlo::cli

@@ -1,0 +1,86 @@
+#include "serial/logging_port.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace tamlo {
+
+namespace {
+
+int64_t steadyMicroseconds() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+SerialLog::SerialLog(std::ostream& out, TimeSource now)
+    : out_(out), now_(now ? std::move(now) : TimeSource(steadyMicroseconds)), startUs_(now_()) {}
+
+std::string SerialLog::describe(bool sent, const uint8_t* data, int32_t count) {
+    std::string hex;
+    std::string printable;
+    for (int32_t i = 0; i < count; ++i) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned>(data[i]));
+        hex += (i == 0 ? "" : " ");
+        hex += pair;
+        printable += data[i] >= 0x20 && data[i] < 0x7f ? static_cast<char>(data[i]) : '.';
+    }
+    return std::string(sent ? ">  " : "<  ") + hex + "  |" + printable + "|";
+}
+
+void SerialLog::bytes(std::string_view port, bool sent, const uint8_t* data, int32_t count) {
+    if (count > 0) {
+        line(port, describe(sent, data, count));
+    }
+}
+
+void SerialLog::event(std::string_view port, std::string_view what) {
+    line(port, what);
+}
+
+void SerialLog::line(std::string_view port, std::string_view text) {
+    const int64_t us = now_() - startUs_;
+    char time[32];
+    std::snprintf(time, sizeof time, "%10lld.%03lld ms  ", static_cast<long long>(us / 1000),
+                  static_cast<long long>(us % 1000));
+    std::lock_guard lock(mutex_);
+    out_ << time << port << "  " << text << '\n';
+    out_.flush();
+}
+
+LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label)
+    : inner_(inner), log_(log), label_(std::move(label)) {}
+
+bool LoggingSerialPort::openPort(std::string_view name) {
+    name_ = label_.empty() ? std::string(name) : label_;
+    const bool opened = inner_.openPort(name);
+    log_.event(name_, opened ? "opened" : "did not open");
+    return opened;
+}
+
+void LoggingSerialPort::closePort() {
+    if (inner_.isPortOpen()) {
+        log_.event(name_, "closed");
+    }
+    inner_.closePort();
+}
+
+int32_t LoggingSerialPort::readPort(uint8_t* buffer, int32_t count) {
+    const int32_t got = inner_.readPort(buffer, count);
+    log_.bytes(name_, false, buffer, got);
+    return got;
+}
+
+int32_t LoggingSerialPort::writePort(const uint8_t* buffer, int32_t count) {
+    const int32_t put = inner_.writePort(buffer, count);
+    log_.bytes(name_, true, buffer, put);
+    if (put < count) {
+        log_.event(name_, "write failed");
+    }
+    return put;
+}
+
+}  // namespace tamlo

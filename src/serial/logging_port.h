@@ -1,0 +1,62 @@
+// A serial port that writes down every byte it sends and receives, for support cases:
+// the time in milliseconds since the log began, the port, the direction, the bytes in hex
+// and as printable text. Several ports may share one log; each line is written whole.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "serial/serial_port.h"
+
+namespace tamlo {
+
+class SerialLog {
+  public:
+    // Microseconds on any monotonic base; by default the steady clock.
+    using TimeSource = std::function<int64_t()>;
+
+    explicit SerialLog(std::ostream& out, TimeSource now = {});
+
+    // "  1250.125 ms  COM3  >  45 30        E0"
+    void bytes(std::string_view port, bool sent, const uint8_t* data, int32_t count);
+    // "  1250.125 ms  COM3  opened" and the like.
+    void event(std::string_view port, std::string_view what);
+
+    // One line's text, without the time (tests compare these).
+    static std::string describe(bool sent, const uint8_t* data, int32_t count);
+
+  private:
+    void line(std::string_view port, std::string_view text);
+
+    std::ostream& out_;
+    TimeSource now_;
+    int64_t startUs_ = 0;
+    std::mutex mutex_;
+};
+
+class LoggingSerialPort final : public SerialPort {
+  public:
+    // label names the port in the log; empty: the name it was opened under.
+    LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label = {});
+
+    bool openPort(std::string_view name) override;
+    void closePort() override;
+    bool isPortOpen() const override { return inner_.isPortOpen(); }
+    int32_t bytesWaiting() override { return inner_.bytesWaiting(); }
+    int32_t readPort(uint8_t* buffer, int32_t count) override;
+    int32_t writePort(const uint8_t* buffer, int32_t count) override;
+    std::vector<std::string> portNames() override { return inner_.portNames(); }
+
+  private:
+    SerialPort& inner_;
+    SerialLog& log_;
+    std::string label_;
+    std::string name_;
+};
+
+}  // namespace tamlo

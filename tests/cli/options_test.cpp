@@ -1,0 +1,99 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tamlo::cli {
+namespace {
+
+struct Parsed {
+    std::optional<int> status;
+    Options options;
+    std::string out;
+    std::string err;
+};
+
+Parsed parse(std::vector<std::string> args) {
+    Parsed p;
+    std::ostringstream out;
+    std::ostringstream err;
+    p.status = parseOptions(args, p.options, out, err);
+    p.out = out.str();
+    p.err = err.str();
+    return p;
+}
+
+TEST(Options, EveryCommandHasHelp) {
+    for (const char* command : {"ports", "read", "write", "apply", "rssi"}) {
+        const Parsed p = parse({command, "--help"});
+        EXPECT_EQ(p.status, kExitOk) << command;
+        EXPECT_NE(p.out.find(command), std::string::npos) << p.out;
+    }
+    const Parsed top = parse({"--help"});
+    EXPECT_EQ(top.status, kExitOk);
+    for (const char* command : {"ports", "read", "write", "apply", "rssi"}) {
+        EXPECT_NE(top.out.find(command), std::string::npos) << command;
+    }
+    const Parsed version = parse({"--version"});
+    EXPECT_EQ(version.status, kExitOk);
+    EXPECT_EQ(version.out.rfind("tamlo ", 0), 0u);
+}
+
+TEST(Options, CommandsTakeTheirOptions) {
+    Parsed p = parse({"apply", "fleet.toml", "-p", "COM1", "--port", "COM2", "--dry-run", "--json",
+                      "--strict", "-q", "--log", "wire.log"});
+    ASSERT_FALSE(p.status.has_value()) << p.err;
+    EXPECT_EQ(p.options.command, "apply");
+    EXPECT_EQ(p.options.file, "fleet.toml");
+    EXPECT_EQ(p.options.ports, (std::vector<std::string>{"COM1", "COM2"}));
+    EXPECT_TRUE(p.options.dryRun && p.options.json && p.options.strict && p.options.quiet);
+    EXPECT_EQ(p.options.log, "wire.log");
+    EXPECT_TRUE(p.options.verify);
+
+    p = parse({"write", "-p", "COM1", "f.toml", "--no-verify"});
+    ASSERT_FALSE(p.status.has_value()) << p.err;
+    EXPECT_FALSE(p.options.verify);
+
+    p = parse({"rssi", "--all", "--interval", "500", "--count", "3", "--csv", "s.csv"});
+    ASSERT_FALSE(p.status.has_value()) << p.err;
+    EXPECT_TRUE(p.options.all);
+    EXPECT_EQ(p.options.intervalMs, 500);
+    EXPECT_EQ(p.options.count, 3);
+    EXPECT_EQ(p.options.csv, "s.csv");
+}
+
+TEST(Options, SimulateTakesAnOptionalVersionAndBecomesTheDefaultPort) {
+    Parsed p = parse({"--simulate", "read"});
+    ASSERT_FALSE(p.status.has_value()) << p.err;
+    EXPECT_EQ(p.options.simulate, "2.05");
+    EXPECT_EQ(p.options.ports, (std::vector<std::string>{"sim"}));
+    p = parse({"read", "--simulate=1.75"});
+    ASSERT_FALSE(p.status.has_value()) << p.err;
+    EXPECT_EQ(p.options.simulate, "1.75");
+    p = parse({"ports"});
+    EXPECT_FALSE(p.options.simulate.has_value());
+}
+
+TEST(Options, UsageErrorsAreStatusTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"read"},
+        {"read", "-p", "COM1", "-p", "COM2"},
+        {"write", "-p", "COM1"},
+        {"apply", "f.toml"},
+        {"apply", "f.toml", "--all", "-p", "COM1"},
+        {"rssi", "-p", "COM1", "--interval", "100"},
+        {"rssi", "-p", "COM1", "--count", "0"},
+        {"read", "-p", "COM1", "--bogus"},
+    };
+    for (const auto& args : cases) {
+        const Parsed p = parse(args);
+        EXPECT_EQ(p.status, kExitUsage) << (args.empty() ? "" : args.front());
+        EXPECT_FALSE(p.err.empty());
+    }
+}
+
+}  // namespace
+}  // namespace tamlo::cli

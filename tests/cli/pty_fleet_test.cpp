@@ -1,0 +1,218 @@
+// Real time over pseudo-terminals: several simulated receivers at once, one of them
+// unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
+// time are asserted.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "cli/front_end.h"
+#include "serial/linux/posix_serial_port.h"
+#include "serial/linux/real_clock.h"
+#include "sim/pty_server.h"
+
+namespace tamlo::cli {
+namespace {
+
+class PosixConnection final : public Connection {
+  public:
+    PosixConnection() : port_(diagnostics_, options()) {}
+    SerialPort& port() override { return port_; }
+    Clock& clock() override { return clock_; }
+
+  private:
+    static PosixPortOptions options() {
+        PosixPortOptions o;
+        o.discover = false;
+        return o;
+    }
+    std::ostringstream diagnostics_;
+    PosixSerialPort port_;
+    RealClock clock_;
+};
+
+int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct Receivers {
+    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    std::vector<std::string> devices;
+    std::vector<std::vector<std::string>> logs;
+    std::mutex mutex;
+
+    explicit Receivers(size_t count) : logs(count) {
+        for (size_t i = 0; i < count; ++i) {
+            auto server = std::make_unique<sim::PtyServer>();
+            server->setLogSink([this, i](const std::string& line) {
+                std::lock_guard lock(mutex);
+                logs[i].push_back(line);
+            });
+            std::string error;
+            EXPECT_TRUE(server->start(error)) << error;
+            devices.push_back(server->devicePath());
+            servers.push_back(std::move(server));
+        }
+    }
+    bool heard(size_t i, const std::string& command) {
+        std::lock_guard lock(mutex);
+        for (const std::string& line : logs[i]) {
+            if (line.find("  " + command) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+struct Tamlo {
+    std::ostringstream out;
+    std::ostringstream err;
+    std::atomic<int> interrupts{0};
+
+    int operator()(const std::vector<std::string>& args) {
+        Platform platform{
+            .connect = [](const std::string&) -> std::unique_ptr<Connection> {
+                return std::make_unique<PosixConnection>();
+            },
+            .startSimulator = nullptr,
+            .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
+            .monotonicMs = nowMs,
+            .out = out,
+            .err = err,
+            .terminal = false,
+            .unicode = true,
+            .interrupts = &interrupts,
+            .interruptible = true,
+        };
+        return runTamlo(args, platform);
+    }
+};
+
+std::string settingsFile(const std::string& name, const std::string& text) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path) << text;
+    return path.string();
+}
+
+TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
+    Receivers receivers(4);
+    const std::string file =
+        settingsFile("tamlo-pty-fleet.toml", "[settings]\nchannel2 = \"137.500\"\n");
+    std::vector<std::string> args = {"apply", file};
+    for (const std::string& device : receivers.devices) {
+        args.push_back("-p");
+        args.push_back(device);
+    }
+    // Generation 3: the STORE runs from about 1.05 s to 3 s after the start.
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+        receivers.servers[1]->stop();
+    });
+    Tamlo run;
+    const int64_t start = nowMs();
+    const int status = run(args);
+    const int64_t took = nowMs() - start;
+    unplug.join();
+    EXPECT_EQ(status, kExitFailed) << run.out.str() << run.err.str();
+    for (size_t i : {0u, 2u, 3u}) {
+        EXPECT_NE(run.out.str().find(receivers.devices[i] + ": changed, verified\n"),
+                  std::string::npos)
+            << run.out.str();
+        EXPECT_TRUE(receivers.heard(i, "C27500"));
+    }
+    EXPECT_TRUE(receivers.heard(1, "E0"));
+    EXPECT_NE(run.out.str().find("apply: 4 receivers: 0 unchanged, 3 changed, 1 failed (" +
+                                 receivers.devices[1] + ")"),
+              std::string::npos)
+        << run.out.str();
+    // All at once: one receiver's read, write and read-back, not four of them.
+    EXPECT_GE(took, 2850);
+    std::filesystem::remove(file);
+}
+
+TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
+    Receivers receivers(2);
+    const std::string file = settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
+    Tamlo run;
+    std::thread press([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        run.interrupts = 1;
+    });
+    const int64_t start = nowMs();
+    const int status = run({"apply", file, "-p", receivers.devices[0], "-p", receivers.devices[1]});
+    const int64_t took = nowMs() - start;
+    press.join();
+    EXPECT_EQ(status, kExitInterrupted);
+    EXPECT_NE(run.err.str().find("interrupted: finishing the write to " + receivers.devices[0]),
+              std::string::npos)
+        << run.err.str();
+    EXPECT_NE(run.err.str().find("Ctrl-C again stops at once"), std::string::npos);
+    for (size_t i = 0; i < 2; ++i) {
+        // The STORE ran to its closing pair; the receiver took the value.
+        EXPECT_TRUE(receivers.heard(i, "T33"));
+        EXPECT_TRUE(receivers.heard(i, "E1"));
+        EXPECT_EQ(receivers.servers[i] != nullptr, true);
+    }
+    EXPECT_GE(took, 2600);  // the STOREs' closing pairs end about 2.65 s after the start
+    std::filesystem::remove(file);
+}
+
+// The program itself: the first Ctrl-C waits for the write, a second one stops at once.
+TEST(PtyFleet, SecondCtrlCStopsAtOnce) {
+    const std::string file = settingsFile(
+        "tamlo-pty-twice.toml",
+        "[settings]\nchannel1 = \"134.000\"\nchannel2 = \"135.250\"\nchannel3 = \"136.500\"\n"
+        "channel4 = \"137.120\"\nchannel5 = \"138.000\"\nchannel6 = \"138.990\"\nthreshold = 45\n");
+    int errors[2];
+    ASSERT_EQ(pipe(errors), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errors[1], 2);
+    posix_spawn_file_actions_addclose(&actions, errors[0]);
+    // Firmware 1.70: the write takes almost ten seconds at 250 ms a character.
+    std::vector<std::string> args = {TAMLO_BINARY, "--simulate=1.70", "write", file};
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int64_t start = nowMs();
+    ASSERT_EQ(posix_spawn(&child, TAMLO_BINARY, &actions, nullptr, argv.data(), environ), 0);
+    close(errors[1]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    kill(child, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const int64_t took = nowMs() - start;
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(errors[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(errors[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitInterrupted);
+    EXPECT_NE(text.find("interrupted: finishing the write to sim ("), std::string::npos) << text;
+    EXPECT_LT(took, 5000);  // not the eight seconds the write still needed
+    std::filesystem::remove(file);
+}
+
+}  // namespace
+}  // namespace tamlo::cli

@@ -1,0 +1,126 @@
+// Receivers on virtual-time lines behind the command-line front end: every port is its own
+// simulated receiver, every command sent is logged with its virtual time, and the
+// receivers keep what was written between runs (a second apply meets the first's values).
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/front_end.h"
+#include "sim/virtual_line.h"
+
+namespace tamlo::cli::testing {
+
+class VirtualFleet {
+  public:
+    struct Port {
+        std::unique_ptr<sim::VirtualLine> line;
+        std::vector<std::string> wire;  // "1250 E": virtual ms and the characters of a send
+    };
+
+    sim::VirtualLine& add(const std::string& name, sim::ReceiverSettings settings = {}) {
+        Port& port = ports_[name];
+        port.line = std::make_unique<sim::VirtualLine>(settings);
+        port.line->setPorts({name});
+        return *port.line;
+    }
+    sim::VirtualLine& line(const std::string& name) { return *ports_.at(name).line; }
+    std::vector<std::string>& wire(const std::string& name) { return ports_.at(name).wire; }
+    sim::ReceiverSettings& stored(const std::string& name) {
+        return ports_.at(name).line->receiver().settings();
+    }
+
+    // Runs tamlo with these arguments; out and err hold what it printed.
+    int run(const std::vector<std::string>& args) {
+        out.str("");
+        err.str("");
+        for (auto& [name, port] : ports_) {
+            port.wire.clear();
+        }
+        Platform platform{
+            .connect = [this](const std::string& name) -> std::unique_ptr<Connection> {
+                if (name.empty()) {
+                    return std::make_unique<Lister>(names());
+                }
+                auto found = ports_.find(name);
+                if (found == ports_.end()) {
+                    return nullptr;
+                }
+                return std::make_unique<VirtualConnection>(found->second);
+            },
+            .startSimulator = nullptr,
+            .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
+            .monotonicMs = [] { return int64_t{0}; },
+            .out = out,
+            .err = err,
+            .terminal = false,
+            .unicode = true,
+            .interrupts = interrupts,
+            .interruptible = false,
+        };
+        return runTamlo(args, platform);
+    }
+
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::atomic<int>* interrupts = nullptr;
+
+  private:
+    class Recorder final : public WireTap {
+      public:
+        Recorder(Port& port) : port_(port) {}
+        void onSend(std::string_view characters) override {
+            port_.wire.push_back(std::to_string(port_.line->nowMs()) + " " +
+                                 std::string(characters));
+        }
+
+      private:
+        Port& port_;
+    };
+    class VirtualConnection final : public Connection {
+      public:
+        explicit VirtualConnection(Port& port) : port_(port), recorder_(port) {}
+        SerialPort& port() override { return *port_.line; }
+        Clock& clock() override { return *port_.line; }
+        WireTap* tap() override { return &recorder_; }
+
+      private:
+        Port& port_;
+        Recorder recorder_;
+    };
+    // Lists the names; opens every one.
+    class Lister final : public Connection, public SerialPort, public Clock {
+      public:
+        explicit Lister(std::vector<std::string> names) : names_(std::move(names)) {}
+        SerialPort& port() override { return *this; }
+        Clock& clock() override { return *this; }
+        bool openPort(std::string_view) override { return true; }
+        void closePort() override {}
+        bool isPortOpen() const override { return false; }
+        int32_t bytesWaiting() override { return 0; }
+        int32_t readPort(uint8_t*, int32_t) override { return 0; }
+        int32_t writePort(const uint8_t*, int32_t) override { return 0; }
+        std::vector<std::string> portNames() override { return names_; }
+        void pauseMs(int32_t) override {}
+
+      private:
+        std::vector<std::string> names_;
+    };
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> list;
+        for (const auto& [name, port] : ports_) {
+            list.push_back(name);
+        }
+        return list;
+    }
+
+    std::map<std::string, Port> ports_;
+};
+
+}  // namespace tamlo::cli::testing
