@@ -1,12 +1,15 @@
 // Writes the seed corpora of the reply parsers and of the whole program from the simulated
-// receiver's real replies: fuzz_seed_replies DIR writes DIR/reply_parsers/* and
-// DIR/configurator/*. Run once; the seeds are checked in.
+// receiver's real replies, and of the settings-file reader from the same receivers' settings
+// as the command-line tool writes them: fuzz_seed_replies DIR writes DIR/reply_parsers/*,
+// DIR/configurator/* and DIR/settings_file/*. Run once; the seeds are checked in, beside the
+// inputs that once failed (found-*), kept so that every run tries them again.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/settings_file.h"
 #include "sim/receiver.h"
 
 namespace {
@@ -27,6 +30,7 @@ int main(int argc, char** argv) {
     const fs::path dir = argv[1];
     fs::create_directories(dir / "reply_parsers");
     fs::create_directories(dir / "configurator");
+    fs::create_directories(dir / "settings_file");
     int n = 0;
     for (const char* version : {"1.50", "1.85", "1.90", "2.05"}) {
         for (int variant = 0; variant < 2; ++variant) {
@@ -76,6 +80,31 @@ int main(int argc, char** argv) {
                 }
             }
             write(dir / "configurator" / ("session-" + tag), input);
+
+            // The same settings as `tamlo read` writes them, whole and with keys left out.
+            tamlo::cli::SettingsFile file;
+            for (size_t i = 0; i < 6; ++i) {
+                const int32_t code = settings.channelCode[i];
+                const std::string khz = std::to_string(code % 1000 + 1000).substr(1);
+                file.channels[i] = std::to_string(130 + code / 1000) + "." + khz;
+            }
+            file.threshold = settings.threshold;
+            if (gen >= 2) {
+                file.audioLevel = settings.audioLevel;
+                file.diversity = settings.diversity;
+            }
+            if (gen == 3) {
+                file.lnaSupply = settings.lna;
+            }
+            file.receiver = tamlo::cli::ReceiverInfo{"/dev/ttyUSB0", receiver.versionReply(), gen,
+                                                     settings.rssi, "2026-12-07T06:19:00Z"};
+            write(dir / "settings_file" / (tag + ".toml"), tamlo::cli::writeSettingsToml(file));
+            write(dir / "settings_file" / (tag + ".json"), tamlo::cli::writeSettingsJson(file));
+            file.channels[2].reset();
+            file.receiver.reset();
+            file.threshold = 100;
+            write(dir / "settings_file" / (tag + "-partial.toml"),
+                  tamlo::cli::writeSettingsToml(file));
             ++n;
         }
     }

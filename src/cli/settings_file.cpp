@@ -321,6 +321,13 @@ FileParse parseSettingsJson(std::string_view text, const std::string& fileName) 
         const size_t colon = what.find("syntax error");
         c.error(line, column, colon == std::string::npos ? what : what.substr(colon));
         return std::move(c.result);
+    } catch (const Json::exception& error) {
+        // Not a syntax error but still no document: a number beyond a double's range
+        // ("1e999") and the like. Uncaught, it would end the program.
+        const std::string what = error.what();
+        const size_t bracket = what.find("] ");
+        c.error(0, 0, bracket == std::string::npos ? what : what.substr(bracket + 2));
+        return std::move(c.result);
     }
     if (!root.is_object()) {
         c.error(0, 0, "wrong type: expected an object, found " + std::string(jsonTypeName(root)));

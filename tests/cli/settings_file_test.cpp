@@ -185,6 +185,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "{\"settings\": {\"lna_supply\": \"yes\"}}",
                   {"fleet.json: settings.lna_supply: wrong type: expected true or false, found "
                    "a string"}},
+        ErrorCase{"number_beyond_a_double",
+                  "{\"settings\": {\"threshold\": 1e999}}",
+                  {"fleet.json: number overflow parsing '1e999'"}},
         ErrorCase{"not_an_object",
                   "[1, 2]",
                   {"fleet.json: wrong type: expected an object, found an array"}},
