@@ -8,6 +8,8 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include "cli/toml_guard.h"
+
 #include <nlohmann/json.hpp>
 
 #include "protocol/settings.h"
@@ -279,6 +281,17 @@ std::string checkAudioLevel(int64_t value) {
 
 FileParse parseSettingsToml(std::string_view text, const std::string& fileName) {
     Collector c{fileName, {}};
+    if (const auto unsafe = firstUnsafeTomlCharacter(text)) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        std::string code;
+        for (int shift = unsafe->codePoint > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
+            code += kHex[(unsafe->codePoint >> shift) & 0xF];
+        }
+        c.error(unsafe->line, unsafe->column,
+                "the character U+" + code +
+                    " is not accepted here; inside a string write it as \\u" + code);
+        return std::move(c.result);
+    }
     toml::parse_result parsed = toml::parse(text, fileName);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();

@@ -94,6 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
                   {"fleet.toml:2:20: syntax error: Error while parsing string: unescaped control "
                    "characters other than TAB (U+0009) are explicitly prohibited"}},
+        // The TOML library of Debian 12 misreads most characters from U+00A1 on; they are
+        // refused before it sees them (here a raw e with acute accent, U+00E9, in a comment).
+        ErrorCase{"character_the_library_cannot_take",
+                  "[settings]\nthreshold = 4 # r\xC3\xA9glage\n",
+                  {"fleet.toml:2:18: the character U+00E9 is not accepted here; inside a string "
+                   "write it as \\u00E9"}},
         ErrorCase{"unknown_key",
                   "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
                   {"fleet.toml:3:1: unknown key 'settings.chanel1'"}},
