@@ -24,6 +24,12 @@ int main(int argc, char** argv) {
         std::fputs(simUsage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("tamlo-sim " TAMLO_VERSION
+                  "\n"
+                  "Copyright (c) 2026 the Tamlo configurator developers; MIT licence.");
+        return 0;
+    }
 
     // The signals are taken by sigwait below; blocked before the server's thread starts
     // so that it inherits the mask and never receives them itself.

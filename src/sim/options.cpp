@@ -149,7 +149,8 @@ std::string simUsage() {
            "                      late[:MS], unplugged, unplug[:BYTES] (the cable comes\n"
            "                      out after that many bytes heard)\n"
            "  --link PATH         also make a symbolic link at PATH to the device\n"
-           "  --help              this text\n";
+           "  --help              this text\n"
+           "  --version           the program's version and licence\n";
 }
 
 bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options,
@@ -165,12 +166,12 @@ bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options,
             name.resize(equals);
             hasValue = true;
         }
-        if (name == "--help" || name == "-h") {
+        if (name == "--help" || name == "-h" || name == "--version") {
             if (hasValue) {
-                error = "--help takes no value";
+                error = name + " takes no value";
                 return false;
             }
-            options.help = true;
+            (name == "--version" ? options.version : options.help) = true;
             continue;
         }
         if (name == "--link") {

@@ -13,6 +13,7 @@ struct SimOptions {
     ReceiverSettings receiver;
     std::string linkPath;  // empty: no link
     bool help = false;
+    bool version = false;
 };
 
 // args without the program name. Options take their value as the next argument or after

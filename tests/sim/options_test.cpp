@@ -37,6 +37,12 @@ TEST(SimOptions, ReadsEverySettingInBothSpellings) {
     EXPECT_EQ(cut.receiver.fault, Fault::CutOff);
     EXPECT_EQ(cut.receiver.cutAfter, 12);
     EXPECT_TRUE(cut.help);
+    EXPECT_FALSE(cut.version);
+
+    SimOptions asked;
+    ASSERT_TRUE(parseSimOptions({"--version"}, asked, error));
+    EXPECT_TRUE(asked.version);
+    EXPECT_FALSE(asked.help);
 }
 
 TEST(SimOptions, RefusesWhatItCannotRead) {
@@ -61,6 +67,7 @@ TEST(SimOptions, RefusesWhatItCannotRead) {
         {"--firmware", "2.05\n"},
         {"--link="},
         {"--help=1"},
+        {"--version=2"},
         {"-x"},
         {"2.05"},
     };
