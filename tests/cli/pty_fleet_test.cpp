@@ -116,9 +116,13 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
         args.push_back("-p");
         args.push_back(device);
     }
-    // Generation 3: the STORE runs from about 1.05 s to 3 s after the start.
+    // Generation 3: the STORE runs from about 1.05 s to 3 s after the start. The second
+    // receiver is pulled out once its write has begun, however loaded the machine.
     std::thread unplug([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1600));
+        const int64_t giveUp = nowMs() + 10000;
+        while (!receivers.heard(1, "E0") && nowMs() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         receivers.servers[1]->stop();
     });
     Tamlo run;
@@ -147,8 +151,13 @@ TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
     Receivers receivers(2);
     const std::string file = settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
     Tamlo run;
+    // Ctrl-C once both writes have begun (each receiver has heard its opening pair), however
+    // long a loaded machine took to read them first.
     std::thread press([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        const int64_t giveUp = nowMs() + 10000;
+        while (!(receivers.heard(0, "E0") && receivers.heard(1, "E0")) && nowMs() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         run.interrupts = 1;
     });
     const int64_t start = nowMs();
@@ -166,7 +175,7 @@ TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
         EXPECT_TRUE(receivers.heard(i, "E1"));
         EXPECT_EQ(receivers.servers[i] != nullptr, true);
     }
-    EXPECT_GE(took, 2600);  // the STOREs' closing pairs end about 2.65 s after the start
+    EXPECT_GE(took, 2600);  // the STOREs' closing pairs end at least 2.65 s after the start
     std::filesystem::remove(file);
 }
 
