@@ -68,27 +68,29 @@ std::span<const ControlSpec> fixedControls() {
     return kFixed;
 }
 
-const ControlSpec* generationControl(int id, int generation) {
-    if (generation == 2) {
-        return findIn(kGeneration2, id);
-    }
-    if (generation == 3) {
-        return findIn(kGeneration3, id);
-    }
-    return nullptr;
+const GenerationForm& generationForm(int generation) {
+    // Generation 1 has no audio-level controls; 2 and 3 place theirs differently, and the
+    // box at id 42 is " Diversity" in one and " LNA supply" in the other.
+    static constexpr std::array<GenerationForm, 3> kForms{{
+        {},
+        {.controls = kGeneration2,
+         .audioControls = true,
+         .diversityCheck = ids::DiversityOrLnaCheck},
+        {.controls = kGeneration3,
+         .audioControls = true,
+         .diversityCheck = ids::DiversityCheck3,
+         .lnaCheck = ids::DiversityOrLnaCheck},
+    }};
+    return kForms[generation == 2 || generation == 3 ? static_cast<size_t>(generation - 1) : 0];
 }
 
-const GenerationForm& generationForm(int generation) {
-    static constexpr GenerationForm kNone{};
-    static constexpr GenerationForm kForm2{.audioControls = true,
-                                           .diversityCheck = ids::DiversityOrLnaCheck};
-    static constexpr GenerationForm kForm3{.audioControls = true,
-                                           .diversityCheck = ids::DiversityCheck3,
-                                           .lnaCheck = ids::DiversityOrLnaCheck};
-    if (generation == 2) {
-        return kForm2;
+const ControlSpec* generationControl(int id, int generation) {
+    for (const ControlSpec& item : generationForm(generation).controls) {
+        if (item.id == id) {
+            return &item;
+        }
     }
-    return generation == 3 ? kForm3 : kNone;
+    return nullptr;
 }
 
 const ControlSpec* findControl(int id, int generation) {

@@ -79,9 +79,10 @@ const ControlSpec* generationControl(int id, int generation);
 
 // What a settings read of a generation puts on the form, and which check box is which.
 struct GenerationForm {
-    bool audioControls = false;  // frame, label, field and check boxes exist at all
-    int diversityCheck = 0;      // id of " Diversity", 0 when none
-    int lnaCheck = 0;            // id of " LNA supply", 0 when none
+    std::span<const ControlSpec> controls;  // in creation order
+    bool audioControls = false;             // frame, label, field and check boxes exist at all
+    int diversityCheck = 0;                 // id of " Diversity", 0 when none
+    int lnaCheck = 0;                       // id of " LNA supply", 0 when none
 };
 const GenerationForm& generationForm(int generation);
 
