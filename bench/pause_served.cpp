@@ -13,51 +13,13 @@
 #include <vector>
 
 #include "figures.h"
+#include "overshoot.h"
 #include "serial/linux/real_clock.h"
 #include "ui/control_table.h"
 #include "ui/qt/qt_window.h"
 
-namespace {
-
-using namespace tamlo::bench;
-using SteadyClock = std::chrono::steady_clock;
-
-constexpr double kTargetMedianMs = 0.2;
-constexpr double kTargetP99Ms = 1.0;
-
-void measure(tamlo::RealClock& clock, tamlo::QtWindow& window, int& services, int32_t ms,
-             int count) {
-    std::vector<double> overshootMs;
-    overshootMs.reserve(static_cast<size_t>(count));
-    int shortPauses = 0;
-    services = 0;
-    for (int i = 0; i < count; ++i) {
-        window.setStatusText(i % 2 == 0 ? "working" : "TamloX, firmware version 2.05");
-        window.setControlText(tamlo::ids::ChannelField1, std::to_string(134000 + i));
-        const auto start = SteadyClock::now();
-        clock.pauseMs(ms);
-        const double took =
-            std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
-        if (took < ms) {
-            ++shortPauses;
-        }
-        overshootMs.push_back(took - ms);
-    }
-    const Summary s = summarize(std::move(overshootMs));
-    const bool met = s.median <= kTargetMedianMs && s.p99 <= kTargetP99Ms && shortPauses == 0;
-    printRow(
-        format("pauseMs(%d) overshoot, serving the Qt window", ms),
-        format("median %.3f ms, 99th %.3f ms, worst %.3f ms, mean %.3f ms; %d of %zu short; "
-               "%.1f services a pause",
-               s.median, s.p99, s.worst, s.mean, shortPauses, s.count,
-               static_cast<double>(services) / count),
-        format("median <= %.1f ms, 99th <= %.0f ms, none short", kTargetMedianMs, kTargetP99Ms),
-        metText(met));
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+    using namespace tamlo::bench;
     int count = 200;
     if (argc > 1) {
         count = std::max(1, std::atoi(argv[1]));
@@ -76,7 +38,17 @@ int main(int argc, char** argv) {
         ++services;
         window.serveWhileBusy();
     });
-    measure(clock, window, services, 25, count);
-    measure(clock, window, services, 200, count);
+    for (const int32_t ms : {25, 200}) {
+        services = 0;
+        printPauseOvershoot(
+            clock, ms, count, format("pauseMs(%d) overshoot, serving the Qt window", ms),
+            [&](int i) {
+                window.setStatusText(i % 2 == 0 ? "working" : "TamloX, firmware version 2.05");
+                window.setControlText(tamlo::ids::ChannelField1, std::to_string(134000 + i));
+            },
+            [&] {
+                return format("; %.1f services a pause", static_cast<double>(services) / count);
+            });
+    }
     return 0;
 }
