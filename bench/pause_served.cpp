@@ -6,11 +6,8 @@
 #include <QApplication>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "figures.h"
 #include "overshoot.h"
