@@ -24,8 +24,7 @@ void showAudioControls(Window& window, const DeviceSettings& settings, int gener
     window.setControlText(ids::AudioLevelField, formatInteger(settings[audioLevel]));
     window.setControlState(form.diversityCheck, settings[diversity]);
     if (form.lnaCheck != 0) {
-        // The receiver reports the LNA supply as a level; above 40 it is on.
-        window.setControlState(form.lnaCheck, settings[lnaSupply] > 40 ? 1 : 0);
+        window.setControlState(form.lnaCheck, lnaSupplyOn(settings[lnaSupply]) ? 1 : 0);
     }
 }
 
@@ -108,7 +107,7 @@ bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack) {
     for (int n = 1; n <= 6; ++n) {
         // The form shows 10 kHz; a receiver that keeps 5 kHz steps reports the same.
         const int32_t code = storeChannelCode(sent.channels[static_cast<size_t>(n - 1)]);
-        if (code / 10 != readBack.channel(n)) {
+        if (channelReadBack(code) != readBack.channel(n)) {
             return false;
         }
     }
@@ -117,12 +116,12 @@ bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack) {
     }
     const GenerationTraits& traits = firmwareTraits(readBack[firmwareCode]);
     if (traits.audioCommand && sent.audioLevel) {
-        // Read as the form shows them: any diversity but 0 is on, an LNA level above 40.
+        // Read as the form shows them: any diversity but 0 is on.
         if (low32(parseInteger(*sent.audioLevel)) != readBack[audioLevel] ||
             (sent.diversity != 0) != (readBack[diversity] != 0)) {
             return false;
         }
-        if (traits.lnaCommand && (sent.lnaSupply != 0) != (readBack[lnaSupply] > 40)) {
+        if (traits.lnaCommand && (sent.lnaSupply != 0) != lnaSupplyOn(readBack[lnaSupply])) {
             return false;
         }
     }

@@ -8,8 +8,6 @@ namespace tamlo::cli {
 
 namespace {
 
-constexpr int32_t kLnaOnAbove = 40;  // the form ticks " LNA supply" above this value
-
 // "138.500": the form's channel text without its unit.
 std::string channelNumber(int32_t channelFreq) {
     std::string text = formatChannelText(channelFreq);
@@ -43,7 +41,7 @@ SettingsFile fileFromSettings(const DeviceSettings& settings, int generation) {
         file.diversity = settings[diversity] != 0;
     }
     if (traits.lnaCommand) {
-        file.lnaSupply = settings[lnaSupply] > kLnaOnAbove;
+        file.lnaSupply = lnaSupplyOn(settings[lnaSupply]);
     }
     return file;
 }
@@ -65,8 +63,7 @@ std::vector<Difference> differences(const SettingsFile& file, int generation,
         if (!text) {
             continue;
         }
-        // The receiver reports 10 kHz steps; a finer file value reads back truncated.
-        const int32_t asked = storeChannelCode(*text) / 10;
+        const int32_t asked = channelReadBack(storeChannelCode(*text));
         if (asked != read.channel(n)) {
             out.push_back({"channel " + formatInteger(n), channelNumber(read.channel(n)),
                            channelNumber(asked), " MHz"});
@@ -85,9 +82,9 @@ std::vector<Difference> differences(const SettingsFile& file, int generation,
             out.push_back({"diversity", onOff(read[diversity] != 0), onOff(*file.diversity), ""});
         }
     }
-    if (traits.lnaCommand && file.lnaSupply && *file.lnaSupply != (read[lnaSupply] > kLnaOnAbove)) {
+    if (traits.lnaCommand && file.lnaSupply && *file.lnaSupply != lnaSupplyOn(read[lnaSupply])) {
         out.push_back(
-            {"LNA supply", onOff(read[lnaSupply] > kLnaOnAbove), onOff(*file.lnaSupply), ""});
+            {"LNA supply", onOff(lnaSupplyOn(read[lnaSupply])), onOff(*file.lnaSupply), ""});
     }
     return out;
 }
@@ -150,7 +147,7 @@ StorePlan planStore(const SettingsFile& file, int generation, const DeviceSettin
         if (file.lnaSupply) {
             plan.values.lnaSupply = *file.lnaSupply ? 1 : 0;
         } else if (current != nullptr) {
-            plan.values.lnaSupply = (*current)[lnaSupply] > kLnaOnAbove ? 1 : 0;
+            plan.values.lnaSupply = lnaSupplyOn((*current)[lnaSupply]) ? 1 : 0;
         } else {
             plan.missing.emplace_back(kLnaSupplyKey);
         }

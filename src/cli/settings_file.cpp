@@ -270,13 +270,13 @@ std::string checkChannelText(std::string_view text) {
 std::string checkThreshold(int64_t value) {
     // The window has no lower bound (T-5 goes out); a value its 32-bit field cannot hold is
     // refused rather than cut to its low bits.
-    return value > 99 || value < std::numeric_limits<int32_t>::min()
+    return !thresholdInRange(value) || value < std::numeric_limits<int32_t>::min()
                ? std::string("Invalid Threshold value")
                : std::string();
 }
 
 std::string checkAudioLevel(int64_t value) {
-    return value < 0 || value > 31 ? std::string("Invalid Audio Level") : std::string();
+    return audioLevelInRange(value) ? std::string() : std::string("Invalid Audio Level");
 }
 
 FileParse parseSettingsToml(std::string_view text, const std::string& fileName) {

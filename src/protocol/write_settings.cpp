@@ -70,7 +70,7 @@ class Store {
         }
         // The threshold goes whatever happened above, when it is valid itself.
         const int32_t thresholdValue = low32(parseInteger(values.threshold));
-        if (!holdsValue(values.threshold) || thresholdValue > 99) {
+        if (!holdsValue(values.threshold) || !thresholdInRange(thresholdValue)) {
             fail(Outcome::InvalidThreshold);
         } else {
             paced("T" + formatInteger(thresholdValue));
@@ -87,7 +87,7 @@ class Store {
     // "L" and the level as two digits, then the switches as 0 or 1.
     void sendAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
         const int32_t level = low32(parseInteger(levelText));
-        if (!holdsValue(levelText) || level < 0 || level > 31) {
+        if (!holdsValue(levelText) || !audioLevelInRange(level)) {
             fail(Outcome::InvalidAudioLevel);
             return;
         }

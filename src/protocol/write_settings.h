@@ -40,6 +40,15 @@ struct StoreResult {
     Outcome last() const { return failures.empty() ? Outcome::Ok : failures.back().outcome; }
 };
 
+// The values the receiver takes: a threshold of 99 or less (it has no lower bound) and an
+// audio level of 0 to 31.
+inline bool thresholdInRange(int64_t value) {
+    return value <= 99;
+}
+inline bool audioLevelInRange(int64_t value) {
+    return value >= 0 && value <= 31;
+}
+
 // One channel text: it must begin with "13" and give a code of 4000..8990.
 bool channelPasses(std::string_view channelText, int32_t channelCode);
 
