@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "serial/clock.h"
+#include "serial/pause_service.h"
 
 namespace tamlo {
 
@@ -17,13 +18,10 @@ class RealClock final : public Clock {
     // Called at the start of every pause and every few milliseconds of it, while the
     // handler waits on the receiver: the desktop program lets its window paint and answer
     // the desktop there. It must return quickly; the pause still ends at its deadline.
-    void setPauseService(std::function<void()> service) { service_ = std::move(service); }
+    void setPauseService(std::function<void()> service) { service_.set(std::move(service)); }
 
   private:
-    void serveUntil(int64_t deadlineNs);
-
-    std::function<void()> service_;
-    bool serving_ = false;
+    PauseService service_;
 };
 
 }  // namespace tamlo

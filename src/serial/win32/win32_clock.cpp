@@ -10,10 +10,6 @@ namespace tamlo {
 
 namespace {
 
-// The service runs at most this long apart, and never this close to the deadline.
-constexpr int64_t kServiceIntervalUs = 10'000;
-constexpr int64_t kServiceMarginUs = 2'000;
-
 int64_t nowUs() {
     static const int64_t frequency = [] {
         LARGE_INTEGER f{};
@@ -42,30 +38,21 @@ void Win32Clock::pauseMs(int32_t ms) {
         return;
     }
     timeBeginPeriod(1);
-    if (service_ && !serving_) {
-        servedPause(ms);
-    } else {
+    if (!service_.active()) {
         Sleep(static_cast<DWORD>(ms));
+    } else {
+        const int64_t deadlineUs = nowUs() + int64_t{ms} * 1000;
+        // Between services Sleep takes whole milliseconds, rounded down: the margin before
+        // the deadline absorbs the tick.
+        service_.serveUntil(
+            deadlineUs * 1000, [] { return nowUs() * 1000; },
+            [](int64_t untilNs) {
+                const int64_t leftUs = untilNs / 1000 - nowUs();
+                Sleep(static_cast<DWORD>(std::max<int64_t>(leftUs, 0) / 1000));
+            });
+        sleepUntil(deadlineUs);
     }
     timeEndPeriod(1);
-}
-
-void Win32Clock::servedPause(int32_t ms) {
-    const int64_t deadlineUs = nowUs() + int64_t{ms} * 1000;
-    serving_ = true;
-    for (;;) {
-        if (deadlineUs - nowUs() <= kServiceMarginUs) {
-            break;
-        }
-        service_();
-        const int64_t leftUs = deadlineUs - nowUs();
-        if (leftUs <= kServiceMarginUs) {
-            break;
-        }
-        Sleep(static_cast<DWORD>(std::min(leftUs - kServiceMarginUs, kServiceIntervalUs) / 1000));
-    }
-    serving_ = false;
-    sleepUntil(deadlineUs);
 }
 
 }  // namespace tamlo

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "serial/clock.h"
+#include "serial/pause_service.h"
 
 namespace tamlo {
 
@@ -16,13 +17,10 @@ class Win32Clock final : public Clock {
     // Called at the start of every pause and every few milliseconds of it, while the
     // handler waits on the receiver: the program lets its window paint and answer the
     // system there. It must return quickly; the pause still ends at its deadline.
-    void setPauseService(std::function<void()> service) { service_ = std::move(service); }
+    void setPauseService(std::function<void()> service) { service_.set(std::move(service)); }
 
   private:
-    void servedPause(int32_t ms);
-
-    std::function<void()> service_;
-    bool serving_ = false;
+    PauseService service_;
 };
 
 }  // namespace tamlo
