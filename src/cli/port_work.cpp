@@ -18,22 +18,6 @@ int32_t readNominalMs(const GenerationTraits& traits) {
            (traits.textBlock ? kCommandPauseMs + kTextBlockWaitMs : 0);
 }
 
-std::string outcomeText(Outcome outcome) {
-    switch (outcome) {
-        case Outcome::Ok:
-            return "";
-        case Outcome::ShortReply:
-            return "Communication Error";
-        case Outcome::InvalidFrequency:
-            return "Invalid frequency";
-        case Outcome::InvalidThreshold:
-            return "Invalid Threshold value";
-        case Outcome::InvalidAudioLevel:
-            return "Invalid Audio Level";
-    }
-    return "";
-}
-
 // V: which receiver is there. False, with the report failed, when nothing answered.
 bool identify(Line& line, PortReport& report, PortProgress& progress, DeviceSettings& settings) {
     progress.phase("identifying", kCommandPauseMs);
@@ -70,7 +54,7 @@ bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSe
         return false;
     }
     if (!read.accepted()) {
-        report.fail("Communication Error: the settings came back too short (" +
+        report.fail(outcomeText(Outcome::ShortReply) + ": the settings came back too short (" +
                     std::string(read.hex == BlockOutcome::TooShort ? "\"X\"" : "\"M\"") +
                     " reply)");
         return false;

@@ -262,21 +262,37 @@ std::string FileError::text() const {
     return out + ": " + message;
 }
 
+std::string outcomeText(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Ok:
+            return "";
+        case Outcome::ShortReply:
+            return "Communication Error";
+        case Outcome::InvalidFrequency:
+            return "Invalid frequency";
+        case Outcome::InvalidThreshold:
+            return "Invalid Threshold value";
+        case Outcome::InvalidAudioLevel:
+            return "Invalid Audio Level";
+    }
+    return "";
+}
+
 std::string checkChannelText(std::string_view text) {
     return channelPasses(text, storeChannelCode(text)) ? std::string()
-                                                       : std::string("Invalid frequency");
+                                                       : outcomeText(Outcome::InvalidFrequency);
 }
 
 std::string checkThreshold(int64_t value) {
     // The window has no lower bound (T-5 goes out); a value its 32-bit field cannot hold is
     // refused rather than cut to its low bits.
     return !thresholdInRange(value) || value < std::numeric_limits<int32_t>::min()
-               ? std::string("Invalid Threshold value")
+               ? outcomeText(Outcome::InvalidThreshold)
                : std::string();
 }
 
 std::string checkAudioLevel(int64_t value) {
-    return audioLevelInRange(value) ? std::string() : std::string("Invalid Audio Level");
+    return audioLevelInRange(value) ? std::string() : outcomeText(Outcome::InvalidAudioLevel);
 }
 
 FileParse parseSettingsToml(std::string_view text, const std::string& fileName) {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/outcome.h"
+
 namespace tamlo::cli {
 
 enum class FileFormat { Toml, Json };
@@ -71,6 +73,10 @@ FileParse parseSettingsJson(std::string_view text, const std::string& fileName);
 // By the name's extension: ".json" is JSON, anything else TOML.
 FileFormat formatOfName(std::string_view fileName);
 FileParse parseSettings(std::string_view text, const std::string& fileName, FileFormat format);
+
+// The window program's words for an outcome ("" for Ok), so that a user sees the same
+// message from either program.
+std::string outcomeText(Outcome outcome);
 
 // The checks of one value alone; empty when it passes, else the window program's message.
 std::string checkChannelText(std::string_view text);
