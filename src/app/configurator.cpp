@@ -3,6 +3,7 @@
 #include "app/error_table.h"
 #include "app/form.h"
 #include "app/trace_view.h"
+#include "protocol/read_back.h"
 #include "serial/discovery.h"
 
 namespace tamlo {
@@ -103,10 +104,15 @@ void Configurator::onStore() {
         // write, so it is also the only proof that the STORE arrived: a read-back that
         // fails or differs from what was sent is reported. A STORE refused by a check has
         // had its message; its read-back is shown but not compared.
-        readSettingsIntoForm(line_, state_, window_);
+        const SettingsRead read = readSettingsIntoForm(line_, state_, window_);
         toggleTrace(state_, window_);
-        if (checksPassed && (state_.errorCode == errors::CommunicationError ||
-                             !readBackMatches(sent, state_.settings))) {
+        // Judged as the generation's blocks report the values sent (a generation-3 threshold
+        // of -5 comes back as the byte 251).
+        const GenerationTraits& traits = firmwareTraits(state_.settings[firmwareCode]);
+        if (checksPassed &&
+            (state_.errorCode == errors::CommunicationError ||
+             !readBackDifferences(traits, sentByStore(traits, sent), state_.settings, read)
+                  .empty())) {
             state_.errorCode = errors::CommunicationError;
             reportError();
         }

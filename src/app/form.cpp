@@ -44,15 +44,17 @@ void identifyIntoForm(Line& line, ProcessState& state, Window& window) {
     window.setStatusText(firmwareStatusText(identity));
 }
 
-void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
+SettingsRead readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
     DeviceSettings& settings = state.settings;
     flushInput(line.port);
     const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
+    SettingsRead read;
 
     if (traits.hexBlock) {
         createGenerationControl(window, ids::AudioLevelFrame, traits.number);
         createGenerationControl(window, ids::AudioLevelLabel, traits.number);
-        if (requestHexBlock(line, traits, settings) == BlockOutcome::Accepted) {
+        read.hex = requestHexBlock(line, traits, settings);
+        if (read.hex->accepted()) {
             showAudioControls(window, settings, traits.number);
             state.audioControlsGeneration = traits.number;
         } else {
@@ -65,8 +67,11 @@ void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
         state.traceOffset = kLoweredTraceOffset;
     }
     // Generation 2 asks for the text block even when its hex block was refused.
-    if (traits.textBlock && requestTextBlock(line, settings) == BlockOutcome::TooShort) {
-        state.errorCode = errors::CommunicationError;
+    if (traits.textBlock) {
+        read.text = requestTextBlock(line, settings);
+        if (!read.text->accepted()) {
+            state.errorCode = errors::CommunicationError;
+        }
     }
 
     // A short reply leaves the form as it was, so the user never sees half a LOAD.
@@ -77,6 +82,7 @@ void readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
         }
         window.setControlText(ids::ThresholdField, formatInteger(settings[threshold]));
     }
+    return read;
 }
 
 StoreValues readForm(Window& window, const ProcessState& state) {
@@ -101,31 +107,6 @@ StoreValues readForm(Window& window, const ProcessState& state) {
         values.lnaSupply = window.controlState(form.lnaCheck);
     }
     return values;
-}
-
-bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack) {
-    for (int n = 1; n <= 6; ++n) {
-        // The form shows 10 kHz; a receiver that keeps 5 kHz steps reports the same.
-        const int32_t code = storeChannelCode(sent.channels[static_cast<size_t>(n - 1)]);
-        if (channelReadBack(code) != readBack.channel(n)) {
-            return false;
-        }
-    }
-    if (low32(parseInteger(sent.threshold)) != readBack[threshold]) {
-        return false;
-    }
-    const GenerationTraits& traits = firmwareTraits(readBack[firmwareCode]);
-    if (traits.audioCommand && sent.audioLevel) {
-        // Read as the form shows them: any diversity but 0 is on.
-        if (low32(parseInteger(*sent.audioLevel)) != readBack[audioLevel] ||
-            (sent.diversity != 0) != (readBack[diversity] != 0)) {
-            return false;
-        }
-        if (traits.lnaCommand && (sent.lnaSupply != 0) != lnaSupplyOn(readBack[lnaSupply])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace tamlo

@@ -7,6 +7,7 @@
 
 #include "app/state.h"
 #include "protocol/identify.h"
+#include "protocol/read_settings.h"
 #include "protocol/write_settings.h"
 #include "serial/exchange.h"
 #include "ui/window.h"
@@ -22,16 +23,13 @@ void identifyIntoForm(Line& line, ProcessState& state, Window& window);
 
 // The generation's settings blocks, with its controls created around them (frame and label
 // before "X", field and check boxes after an accepted block); the fields filled unless a
-// reply was short (errorCode 1); traceOffset lowered for generations 2 and 3.
-void readSettingsIntoForm(Line& line, ProcessState& state, Window& window);
+// reply was short (errorCode 1); traceOffset lowered for generations 2 and 3. Returns what
+// the blocks were.
+SettingsRead readSettingsIntoForm(Line& line, ProcessState& state, Window& window);
 
 // What STORE writes, read from the controls, for the generation of the last LOAD. The
 // audio level is present only when an accepted settings block of that generation made
 // its field.
 StoreValues readForm(Window& window, const ProcessState& state);
-
-// Whether the settings read back after a STORE are the values it sent: the channels at
-// the form's 10 kHz, the threshold, and the audio level and switches when they were sent.
-bool readBackMatches(const StoreValues& sent, const DeviceSettings& readBack);
 
 }  // namespace tamlo

@@ -55,8 +55,7 @@ bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSe
     }
     if (!read.accepted()) {
         report.fail(outcomeText(Outcome::ShortReply) + ": the settings came back too short (" +
-                    std::string(read.hex == BlockOutcome::TooShort ? "\"X\"" : "\"M\"") +
-                    " reply)");
+                    std::string(read.hex && !read.hex->accepted() ? "\"X\"" : "\"M\"") + " reply)");
         return false;
     }
     return true;

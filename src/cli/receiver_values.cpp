@@ -1,6 +1,7 @@
 #include "cli/receiver_values.h"
 
 #include "protocol/generation.h"
+#include "protocol/read_back.h"
 #include "serial/exchange.h"
 #include "text/conversions.h"
 
@@ -63,10 +64,10 @@ std::vector<Difference> differences(const SettingsFile& file, int generation,
         if (!text) {
             continue;
         }
-        const int32_t asked = channelReadBack(storeChannelCode(*text));
-        if (asked != read.channel(n)) {
+        const int32_t code = storeChannelCode(*text);
+        if (!channelReadsBackAs(code, read.channel(n))) {
             out.push_back({"channel " + formatInteger(n), channelNumber(read.channel(n)),
-                           channelNumber(asked), " MHz"});
+                           channelNumber(code / 10), " MHz"});
         }
     }
     if (file.threshold && *file.threshold != read[threshold]) {

@@ -21,7 +21,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .paceMs = kSlowPaceMs,
      .audioCommand = false,
      .lnaCommand = false,
-     .lowersTrace = false},
+     .lowersTrace = false,
+     .thresholdReadBack = {-99999, 99}},
     {.number = 2,
      .hexBlock = true,
      .textBlock = true,
@@ -30,7 +31,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .paceMs = kFastPaceMs,
      .audioCommand = true,
      .lnaCommand = false,
-     .lowersTrace = true},
+     .lowersTrace = true,
+     .thresholdReadBack = {-99999, 99}},
     {.number = 3,
      .hexBlock = true,
      .textBlock = false,
@@ -39,7 +41,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .paceMs = kFastPaceMs,
      .audioCommand = true,
      .lnaCommand = true,
-     .lowersTrace = true},
+     .lowersTrace = true,
+     .thresholdReadBack = {-128, 99}},
 }};
 
 }  // namespace

@@ -7,6 +7,13 @@
 
 namespace tamlo {
 
+// A closed range of whole numbers.
+struct IntegerRange {
+    int64_t low = 0;
+    int64_t high = 0;
+    bool holds(int64_t value) const { return value >= low && value <= high; }
+};
+
 struct GenerationTraits {
     int number = 1;             // 1, 2 or 3
     bool hexBlock = false;      // reads ask for "X"
@@ -17,6 +24,9 @@ struct GenerationTraits {
     bool audioCommand = false;  // "L" level "D" diversity
     bool lnaCommand = false;    // "P" LNA supply, inside the audio command
     bool lowersTrace = false;   // a read sets traceOffset to kLoweredTraceOffset
+    // The thresholds a read reports back as they were written: the hex block holds one
+    // byte (generation 3), the text block six characters (generations 1 and 2).
+    IntegerRange thresholdReadBack;
 };
 
 inline constexpr int16_t kLoweredTraceOffset = 60;

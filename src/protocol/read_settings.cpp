@@ -17,22 +17,24 @@ std::string request(Line& line, std::string_view command, int32_t waitMs) {
 
 }  // namespace
 
-BlockOutcome requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings) {
+BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings) {
     const std::string reply = request(line, "X", kHexBlockWaitMs);
-    if (textLength(reply) < kHexBlockMinLength) {
-        return BlockOutcome::TooShort;
+    const int64_t length = textLength(reply);
+    if (length < kHexBlockMinLength) {
+        return {BlockOutcome::TooShort, length};
     }
     parseHexSettings(reply, traits.lnaByte, settings);
-    return BlockOutcome::Accepted;
+    return {BlockOutcome::Accepted, length};
 }
 
-BlockOutcome requestTextBlock(Line& line, DeviceSettings& settings) {
+BlockReply requestTextBlock(Line& line, DeviceSettings& settings) {
     const std::string reply = request(line, "M", kTextBlockWaitMs);
-    if (textLength(reply) < kTextBlockMinLength) {
-        return BlockOutcome::TooShort;
+    const int64_t length = textLength(reply);
+    if (length < kTextBlockMinLength) {
+        return {BlockOutcome::TooShort, length};
     }
     parseTextSettings(reply, settings);
-    return BlockOutcome::Accepted;
+    return {BlockOutcome::Accepted, length};
 }
 
 SettingsRead readSettings(Line& line, DeviceSettings& settings) {
@@ -81,12 +83,12 @@ void parseHexSettings(std::string_view text, bool withLnaByte, DeviceSettings& s
     for (int n = 1; n <= 6; ++n) {
         settings.channel(n) = hexWordFrequency(byteAt(2 * n - 1), byteAt(2 * n - 2));
     }
-    settings[threshold] = hexByte(byteAt(13));
-    settings[currentChannel] = decimalByte(byteAt(12));
-    settings[audioLevel] = hexByte(byteAt(15));
-    settings[diversity] = decimalByte(byteAt(16));
+    settings[threshold] = hexByte(byteAt(kHexThresholdByte));
+    settings[currentChannel] = decimalByte(byteAt(kHexCurrentChannelByte));
+    settings[audioLevel] = hexByte(byteAt(kHexAudioLevelByte));
+    settings[diversity] = decimalByte(byteAt(kHexDiversityByte));
     if (withLnaByte) {
-        settings[lnaSupply] = decimalByte(byteAt(17));
+        settings[lnaSupply] = decimalByte(byteAt(kHexLnaByte));
     }
 }
 

@@ -12,25 +12,42 @@ namespace tamlo {
 
 enum class BlockOutcome { Accepted, TooShort };
 
+// One settings block as collected: whether it was long enough to be read, and how many
+// characters came (what a read-back can be held to depends on how far the block reached).
+struct BlockReply {
+    BlockOutcome outcome = BlockOutcome::TooShort;
+    int64_t length = 0;
+    bool accepted() const { return outcome == BlockOutcome::Accepted; }
+};
+
 inline constexpr int32_t kHexBlockWaitMs = 650;  // after the command's own 200 ms
 inline constexpr int32_t kTextBlockWaitMs = 1500;
 inline constexpr int64_t kHexBlockMinLength = 50;
 inline constexpr int64_t kTextBlockMinLength = 100;
 
+// The hex block's one-byte fields: byte k stands at positions 3k + 1 and 3k + 2.
+inline constexpr int kHexCurrentChannelByte = 12;
+inline constexpr int kHexThresholdByte = 13;
+inline constexpr int kHexAudioLevelByte = 15;
+inline constexpr int kHexDiversityByte = 16;
+inline constexpr int kHexLnaByte = 17;  // beyond the accepted length: read from what came
+// The position of byte k's last character: a reply of this length holds the whole byte.
+constexpr int64_t hexByteEnd(int k) {
+    return 3 * int64_t{k} + 2;
+}
+
 // Sends "X", waits, collects; an accepted reply is parsed into settings (with the LNA byte
 // when the generation has it). A short one leaves settings as they were.
-BlockOutcome requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings);
+BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings);
 // Sends "M", waits, collects; an accepted reply is parsed into settings.
-BlockOutcome requestTextBlock(Line& line, DeviceSettings& settings);
+BlockReply requestTextBlock(Line& line, DeviceSettings& settings);
 
 // A whole read for a front end without a form: flushInput, then the blocks of the
 // generation of settings[firmwareCode] in their order. Absent: not asked for.
 struct SettingsRead {
-    std::optional<BlockOutcome> hex;
-    std::optional<BlockOutcome> text;
-    bool accepted() const {
-        return hex != BlockOutcome::TooShort && text != BlockOutcome::TooShort;
-    }
+    std::optional<BlockReply> hex;
+    std::optional<BlockReply> text;
+    bool accepted() const { return (!hex || hex->accepted()) && (!text || text->accepted()); }
 };
 SettingsRead readSettings(Line& line, DeviceSettings& settings);
 

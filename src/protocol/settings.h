@@ -46,12 +46,6 @@ inline bool lnaSupplyOn(int32_t level) {
     return level > kLnaOnAbove;
 }
 
-// What a read reports for a channel written as channelCode (1 kHz steps): 10 kHz steps,
-// the odd kilohertz dropped. 138.125 MHz is written as 8125 and reads back as 812.
-inline int32_t channelReadBack(int32_t channelCode) {
-    return channelCode / 10;
-}
-
 // Channel value (10 kHz steps above 130 MHz) to the form's text, e.g. 850 -> "138.500 MHz".
 std::string formatChannelText(int32_t channelFreq);
 

@@ -1,8 +1,8 @@
-// The comparison after a STORE's read-back: what counts as the receiver holding what was
-// sent.
+// The read-back rule that the window's STORE check, `tamlo write`'s verification and
+// `apply`'s comparison share: what counts as the receiver holding what was sent.
 #include <gtest/gtest.h>
 
-#include "app/form.h"
+#include "protocol/read_back.h"
 
 namespace tamlo {
 namespace {
@@ -17,7 +17,7 @@ StoreValues sentForm() {
     return v;
 }
 
-// The receiver as read back when it stored everything; channels at the form's 10 kHz.
+// The receiver as read back when it stored everything, truncating the odd 5 kHz.
 DeviceSettings readBackOf(int32_t code) {
     DeviceSettings s;
     s[firmwareCode] = code;
@@ -32,44 +32,139 @@ DeviceSettings readBackOf(int32_t code) {
     return s;
 }
 
-TEST(ReadBackMatches, ComparesWhatWasSentAtTheFormsResolution) {
+TEST(ReadBackRule, ComparesWhatWasSentAsTheGenerationReportsIt) {
     struct Case {
         const char* what;
         int32_t firmwareCode;
+        int64_t hexLength;  // of the accepted hex block
         void (*edit)(StoreValues&, DeviceSettings&);
-        bool matches;
+        std::vector<SettingField> differing;
     };
+    using F = SettingField;
     const Case cases[] = {
-        {"everything as sent", 205, [](StoreValues&, DeviceSettings&) {}, true},
-        {"a channel 10 kHz off", 205, [](StoreValues&, DeviceSettings& r) { r.channel(4) = 713; },
-         false},
-        {"the threshold differs", 205, [](StoreValues&, DeviceSettings& r) { r[threshold] = 44; },
-         false},
-        {"the audio level differs", 205, [](StoreValues&, DeviceSettings& r) { r[audioLevel] = 8; },
-         false},
-        {"diversity reported as 5 is on", 205,
-         [](StoreValues&, DeviceSettings& r) { r[diversity] = 5; }, true},
-        {"diversity off", 205, [](StoreValues&, DeviceSettings& r) { r[diversity] = 0; }, false},
-        {"an LNA level of 40 is off", 205,
-         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 40; }, false},
-        {"generation 2 sends no LNA supply", 190,
-         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 0; }, true},
-        {"no audio command: the audio settings are not compared", 205,
+        {"everything as sent", 205, 55, [](StoreValues&, DeviceSettings&) {}, {}},
+        {"a receiver that rounds 137.125 up",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r.channel(4) = 713; },
+         {}},
+        {"a channel 20 kHz off",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r.channel(4) = 714; },
+         {F::Channel4}},
+        {"a channel on a step reads back as itself only",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r.channel(1) = 401; },
+         {F::Channel1}},
+        {"the threshold differs",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[threshold] = 44; },
+         {F::Threshold}},
+        {"generation 3: -5 is reported as the byte 251",
+         205,
+         55,
+         [](StoreValues& v, DeviceSettings& r) {
+             v.threshold = "-5";
+             r[threshold] = 251;
+         },
+         {}},
+        {"generation 3: -5 reported as -5 is not its byte",
+         205,
+         55,
+         [](StoreValues& v, DeviceSettings& r) {
+             v.threshold = "-5";
+             r[threshold] = -5;
+         },
+         {F::Threshold}},
+        {"generation 1: six characters of -100000",
+         150,
+         0,
+         [](StoreValues& v, DeviceSettings& r) {
+             v.threshold = "-100000";
+             r[threshold] = -10000;
+         },
+         {}},
+        {"generation 2: the text block's threshold",
+         190,
+         55,
+         [](StoreValues& v, DeviceSettings& r) {
+             v.threshold = "-123456";
+             r[threshold] = -12345;
+         },
+         {}},
+        {"the audio level differs",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[audioLevel] = 8; },
+         {F::AudioLevel}},
+        {"diversity reported as 5 is on",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[diversity] = 5; },
+         {}},
+        {"diversity off",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[diversity] = 0; },
+         {F::Diversity}},
+        {"an LNA level of 40 is off",
+         205,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 40; },
+         {F::LnaSupply}},
+        {"a block of 52 characters does not reach the LNA byte",
+         205,
+         52,
+         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 6; },
+         {}},
+        {"a block of 53 characters does",
+         205,
+         53,
+         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 6; },
+         {F::LnaSupply}},
+        {"generation 2 sends no LNA supply",
+         190,
+         55,
+         [](StoreValues&, DeviceSettings& r) { r[lnaSupply] = 0; },
+         {}},
+        {"no audio command: the audio settings are not compared",
+         205,
+         55,
          [](StoreValues& v, DeviceSettings& r) {
              v.audioLevel.reset();
              r[audioLevel] = 30;
              r[diversity] = 0;
          },
-         true},
-        {"generation 1 sends channels and threshold only", 150,
-         [](StoreValues&, DeviceSettings& r) { r[audioLevel] = 30; }, true},
+         {}},
+        {"generation 1 sends channels and threshold only",
+         150,
+         0,
+         [](StoreValues&, DeviceSettings& r) { r[audioLevel] = 30; },
+         {}},
     };
     for (const Case& c : cases) {
         StoreValues sent = sentForm();
         DeviceSettings readBack = readBackOf(c.firmwareCode);
         c.edit(sent, readBack);
-        EXPECT_EQ(readBackMatches(sent, readBack), c.matches) << c.what;
+        const GenerationTraits& traits = firmwareTraits(c.firmwareCode);
+        SettingsRead read;
+        if (traits.hexBlock) {
+            read.hex = BlockReply{BlockOutcome::Accepted, c.hexLength};
+        }
+        if (traits.textBlock) {
+            read.text = BlockReply{BlockOutcome::Accepted, 120};
+        }
+        EXPECT_EQ(readBackDifferences(traits, sentByStore(traits, sent), readBack, read),
+                  c.differing)
+            << c.what;
     }
+    // A generation-3 byte above 127 stands for the negative threshold it holds.
+    EXPECT_EQ(thresholdAsWritten(generationTraits(3), 251), -5);
+    EXPECT_EQ(thresholdAsWritten(generationTraits(3), 99), 99);
+    EXPECT_EQ(thresholdAsWritten(generationTraits(1), 251), 251);
 }
 
 }  // namespace
