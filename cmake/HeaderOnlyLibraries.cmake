@@ -1,3 +1,4 @@
+include_guard(GLOBAL)
 # CLI11, toml++ and nlohmann-json are header-only Debian packages. The Linux build finds
 # them in the system's include path. A cross build must not see the host's /usr/include at
 # all, so the three libraries' own folders are copied into the build tree and only that

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/settings_file.h"
+#include "files/settings_file.h"
 #include "sim/receiver.h"
 
 namespace {
@@ -82,11 +82,9 @@ int main(int argc, char** argv) {
             write(dir / "configurator" / ("session-" + tag), input);
 
             // The same settings as `tamlo read` writes them, whole and with keys left out.
-            tamlo::cli::SettingsFile file;
+            tamlo::SettingsFile file;
             for (size_t i = 0; i < 6; ++i) {
-                const int32_t code = settings.channelCode[i];
-                const std::string khz = std::to_string(code % 1000 + 1000).substr(1);
-                file.channels[i] = std::to_string(130 + code / 1000) + "." + khz;
+                file.channelCodes[i] = settings.channelCode[i];
             }
             file.threshold = settings.threshold;
             if (gen >= 2) {
@@ -96,15 +94,14 @@ int main(int argc, char** argv) {
             if (gen == 3) {
                 file.lnaSupply = settings.lna;
             }
-            file.receiver = tamlo::cli::ReceiverInfo{"/dev/ttyUSB0", receiver.versionReply(), gen,
-                                                     settings.rssi, "2026-12-07T06:19:00Z"};
-            write(dir / "settings_file" / (tag + ".toml"), tamlo::cli::writeSettingsToml(file));
-            write(dir / "settings_file" / (tag + ".json"), tamlo::cli::writeSettingsJson(file));
-            file.channels[2].reset();
+            file.receiver = tamlo::ReceiverInfo{"/dev/ttyUSB0", receiver.versionReply(), gen,
+                                                settings.rssi, "2026-12-07T06:19:00Z"};
+            write(dir / "settings_file" / (tag + ".toml"), tamlo::writeSettingsToml(file));
+            write(dir / "settings_file" / (tag + ".json"), tamlo::writeSettingsJson(file));
+            file.channelCodes[2].reset();
             file.receiver.reset();
             file.threshold = 100;
-            write(dir / "settings_file" / (tag + "-partial.toml"),
-                  tamlo::cli::writeSettingsToml(file));
+            write(dir / "settings_file" / (tag + "-partial.toml"), tamlo::writeSettingsToml(file));
             ++n;
         }
     }

@@ -1,31 +1,27 @@
-// The command-line tool's settings files, TOML and JSON, as a user or another program may
-// write them: any bytes at all. Whatever the text, the reader answers with settings or with
-// errors, never by throwing or crashing; a file it accepts, written out again, reads back
-// as the same settings; and the Latin-1 passage of the receiver's bytes is lossless.
+// The settings files, TOML and JSON, as a user or another program may write them: any bytes
+// at all. Whatever the text, the reader answers with settings or with errors, never by
+// throwing or crashing; a file it accepts, written out again, reads back as the same
+// settings; and the Latin-1 passage of the receiver's bytes is lossless.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "cli/settings_file.h"
+#include "files/settings_file.h"
+#include "text/latin1.h"
 
 namespace {
 
-bool sameSettings(const tamlo::cli::SettingsFile& a, const tamlo::cli::SettingsFile& b) {
-    return a.channels == b.channels && a.threshold == b.threshold && a.audioLevel == b.audioLevel &&
-           a.diversity == b.diversity && a.lnaSupply == b.lnaSupply;
-}
-
-void roundTrip(const tamlo::cli::FileParse& parse) {
-    using namespace tamlo::cli;
+void roundTrip(const tamlo::FileParse& parse) {
+    using namespace tamlo;
     if (!parse.ok()) {
         return;
     }
     const FileParse toml = parseSettingsToml(writeSettingsToml(parse.settings), "again.toml");
     const FileParse json = parseSettingsJson(writeSettingsJson(parse.settings), "again.json");
-    if (!toml.ok() || !json.ok() || !sameSettings(toml.settings, parse.settings) ||
-        !sameSettings(json.settings, parse.settings)) {
+    if (!toml.ok() || !json.ok() || !toml.settings.sameSettings(parse.settings) ||
+        !json.settings.sameSettings(parse.settings)) {
         std::abort();
     }
 }
@@ -33,7 +29,7 @@ void roundTrip(const tamlo::cli::FileParse& parse) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tamlo::cli;
+    using namespace tamlo;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     // Characters the TOML library could mishandle are refused before it sees them.
     roundTrip(parseSettingsToml(text, "fuzz.toml"));

@@ -1,26 +1,31 @@
-// tamlo: the command-line program. Chooses the platform's port, clock and terminal, starts
-// the simulated receiver when asked (Linux), takes Ctrl-C, and hands over to the front end.
+// tamlo: the command-line program. Chooses the platform's port, clock, files and terminal,
+// starts the simulated receiver when asked (Linux), takes the signals that ask it to stop,
+// and hands over to the front end.
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "cli/front_end.h"
+#include "cli/tamlo_program.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
+#include "files/win32/win32_file_store.h"
 #include "serial/win32/win32_clock.h"
 #include "serial/win32/win32_serial_port.h"
 #else
 #include <unistd.h>
 
+#include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -28,18 +33,77 @@
 
 namespace {
 
-// Written only by the signal handler; read by the thread that draws the progress.
-std::atomic<int> interrupts{0};
+// Written only by the signal handler; read by the thread that draws the progress. The
+// first request lets every STORE under way finish; the second stops at once, and the
+// workers still release their ports and say how far each write got.
+std::atomic<int> stopRequests{0};
+std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void onInterrupt(int) {
-    // The first Ctrl-C lets every STORE under way finish; the second stops at once.
-    if (interrupts.fetch_add(1) >= 1) {
-        std::_Exit(130);
-    }
+extern "C" void onStopSignal(int signal) {
+    int none = 0;
+    stopSignal.compare_exchange_strong(none, signal);
+    stopRequests.fetch_add(1);
 #ifdef _WIN32
-    std::signal(SIGINT, onInterrupt);  // the C runtime resets the handler on Windows
+    std::signal(signal, onStopSignal);  // the C runtime resets the handler on Windows
 #endif
+}
+
+void takeSignals() {
+    // Ctrl-C, and on POSIX the end of the session (SIGHUP: the SSH connection dropped) and
+    // a polite kill (SIGTERM), all stop the program the same careful way.
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+#ifdef _WIN32
+    std::signal(SIGBREAK, onStopSignal);
+#else
+    std::signal(SIGHUP, onStopSignal);
+    // A closed standard output (a pipe into head) must not kill a write in progress, and a
+    // file-size limit must fail a write, not end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+// Whether the terminal's character set is UTF-8, so that it shows block characters.
+bool utf8Locale() {
+#ifdef _WIN32
+    return false;  // the console's code page may have no block characters
+#else
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            std::string text(value);
+            for (char& c : text) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            return text.find("utf-8") != std::string::npos ||
+                   text.find("utf8") != std::string::npos;
+        }
+    }
+    return false;
+#endif
+}
+
+#ifdef _WIN32
+using PlatformFiles = tamlo::Win32FileStore;
+#else
+using PlatformFiles = tamlo::PosixFileStore;
+#endif
+
+tamlo::FileText readStandardInput(int64_t maxBytes) {
+    tamlo::FileText result;
+    char buffer[4096];
+    while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+        result.text.append(buffer, static_cast<size_t>(std::cin.gcount()));
+        if (static_cast<int64_t>(result.text.size()) > maxBytes) {
+            result.text.clear();
+            result.error =
+                "larger than " + std::to_string(maxBytes / 1024) + " KiB, so not a settings file";
+            break;
+        }
+    }
+    return result;
 }
 
 #ifdef _WIN32
@@ -111,7 +175,8 @@ int64_t monotonicMs() {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    std::signal(SIGINT, onInterrupt);
+    takeSignals();
+    PlatformFiles files;
 
     tamlo::cli::Platform platform{
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
@@ -120,15 +185,14 @@ int main(int argc, char** argv) {
         .startSimulator = nullptr,
         .isoNow = isoNow,
         .monotonicMs = monotonicMs,
+        .files = files,
+        .readStandardInput = readStandardInput,
         .out = std::cout,
         .err = std::cerr,
         .terminal = progressTerminal(),
-#ifdef _WIN32
-        .unicode = false,  // the console's code page may have no block characters
-#else
-        .unicode = true,
-#endif
-        .interrupts = &interrupts,
+        .unicode = utf8Locale(),
+        .stopRequests = &stopRequests,
+        .stopSignal = &stopSignal,
         .interruptible = true,
     };
 
@@ -148,7 +212,14 @@ int main(int argc, char** argv) {
     };
 #endif
 
-    const int status = tamlo::cli::runTamlo(args, platform);
+    int status = tamlo::cli::kExitFailed;
+    try {
+        status = tamlo::cli::runTamlo(args, platform);
+    } catch (const std::exception& e) {
+        // Never expected; still a message and an orderly exit in which every port was
+        // closed on the way out.
+        std::cerr << "tamlo: " << e.what() << "\n";
+    }
     std::cout.flush();
 #ifndef _WIN32
     if (simulator) {

@@ -6,10 +6,57 @@ namespace tamlo::cli {
 
 namespace {
 
-PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect, const PortJob& job,
-                  const FleetOptions& options) {
-    const std::string& name = board.port(index);
-    PortProgress progress(board, index);
+// The line as a worker uses it: it counts the bytes that went out, so that a stop can say
+// how far a write had gone; it sends nothing once the user asked to stop at once; and after
+// the first write the system refused (an adapter pulled out) it sends nothing more, so the
+// conversation ends as a failure instead of talking into a dead line.
+class WatchedPort final : public SerialPort {
+  public:
+    WatchedPort(SerialPort& inner, PortProgress& progress) : inner_(inner), progress_(progress) {}
+
+    const bool& failed() const { return failed_; }
+    const std::string& failure() const { return failure_; }
+
+    bool openPort(std::string_view name) override { return inner_.openPort(name); }
+    void closePort() override { inner_.closePort(); }
+    bool isPortOpen() const override { return inner_.isPortOpen(); }
+    int32_t bytesWaiting() override { return stopped() ? 0 : inner_.bytesWaiting(); }
+    int32_t readPort(uint8_t* buffer, int32_t count) override {
+        return stopped() ? 0 : inner_.readPort(buffer, count);
+    }
+    int32_t writePort(const uint8_t* buffer, int32_t count) override {
+        if (stopped()) {
+            return 0;
+        }
+        const int32_t put = inner_.writePort(buffer, count);
+        if (put > 0) {
+            progress_.addSent(put);
+        }
+        if (put < count) {
+            failed_ = true;
+            failure_ = inner_.writeFailure();
+            if (failure_.empty()) {
+                failure_ = "the line took no more bytes";
+            }
+        }
+        return put;
+    }
+    std::vector<std::string> portNames() override { return inner_.portNames(); }
+    std::string writeFailure() const override { return failure_; }
+
+  private:
+    bool stopped() const { return failed_ || progress_.aborted(); }
+
+    SerialPort& inner_;
+    PortProgress& progress_;
+    bool failed_ = false;
+    std::string failure_;
+};
+
+PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& connect,
+                  const PortJob& job, const FleetOptions& options) {
+    const std::string& name = fleet.port(index);
+    PortProgress progress(fleet, index);
     PortReport report;
     report.port = name;
     std::unique_ptr<Connection> connection = connect(name);
@@ -23,38 +70,39 @@ PortReport runOne(Board& board, size_t index, const ConnectionFactory& connect, 
         logged = std::make_unique<LoggingSerialPort>(*port, *options.log, name);
         port = logged.get();
     }
-    InterruptibleClock interruptible(connection->clock(), progress);
+    WatchedPort watched(*port, progress);
+    InterruptibleClock interruptible(connection->clock(), progress, watched.failed());
     Clock& clock = options.interruptible ? static_cast<Clock&>(interruptible) : connection->clock();
     const auto device = options.devices.find(name);
-    if (!port->openPort(device == options.devices.end() ? name : device->second)) {
+    if (!watched.openPort(device == options.devices.end() ? name : device->second)) {
         report.fail(
             "the port does not open (missing, held by another program, or refusing "
             "the line settings)");
         return report;
     }
-    Line line{*port, clock, connection->tap()};
+    Line line{watched, clock, connection->tap()};
     report = job(line, name, progress);
-    port->closePort();
+    watched.closePort();
     return report;
 }
 
 }  // namespace
 
-std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect, const PortJob& job,
-                                 const FleetOptions& options) {
-    std::vector<PortReport> reports(board.size());
+std::vector<PortReport> runFleet(FleetProgress& fleet, const ConnectionFactory& connect,
+                                 const PortJob& job, const FleetOptions& options) {
+    std::vector<PortReport> reports(fleet.size());
     std::vector<std::thread> workers;
-    workers.reserve(board.size());
-    for (size_t i = 0; i < board.size(); ++i) {
+    workers.reserve(fleet.size());
+    for (size_t i = 0; i < fleet.size(); ++i) {
         workers.emplace_back([&, i] {
-            reports[i] = runOne(board, i, connect, job, options);
-            board.finish(i);
+            reports[i] = runOne(fleet, i, connect, job, options);
+            fleet.finish(i, reports[i].ok);
         });
     }
     if (options.onTick) {
-        while (!board.allFinished()) {
+        while (!fleet.allFinished()) {
             options.onTick();
-            board.waitAllFinished(std::chrono::milliseconds(options.pollMs));
+            fleet.waitAllFinished(std::chrono::milliseconds(options.pollMs));
         }
         options.onTick();
     }

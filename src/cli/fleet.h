@@ -2,16 +2,14 @@
 // receiver that fails or hangs neither stops nor slows the others.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "cli/board.h"
-#include "cli/port_work.h"
+#include "cli/fleet_progress.h"
+#include "cli/port_report.h"
 #include "serial/clock.h"
 #include "serial/exchange.h"
 #include "serial/logging_port.h"
@@ -39,14 +37,14 @@ struct FleetOptions {
     // The device to open for a name that is not itself one ("sim").
     std::map<std::string, std::string> devices;
     bool interruptible = true;  // after Ctrl-C, reads stop waiting (real clocks only)
-    // Called on the calling thread every pollMs while the workers run (progress, Ctrl-C),
+    // Called on the calling thread every pollMs while the workers run (progress, signals),
     // and once when they have all finished.
     std::function<void()> onTick;
     int32_t pollMs = 100;
 };
 
 // Runs job on every port, each on its own thread; returns the reports in the ports' order.
-std::vector<PortReport> runFleet(Board& board, const ConnectionFactory& connect, const PortJob& job,
-                                 const FleetOptions& options);
+std::vector<PortReport> runFleet(FleetProgress& progress, const ConnectionFactory& connect,
+                                 const PortJob& job, const FleetOptions& options);
 
 }  // namespace tamlo::cli

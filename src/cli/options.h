@@ -2,7 +2,7 @@
 //   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
 //   ports [--json] | read -p PORT [-o FILE] [--json] | write -p PORT FILE [--no-verify]
 //   apply FILE (-p PORT ... | --all) [--dry-run] [--json] [--no-verify]
-//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE]
+//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE|-]
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@ inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
 inline constexpr std::string_view kSimulatedPort = "sim";
 inline constexpr int32_t kDefaultIntervalMs = 1000;  // the window's trace period
 inline constexpr int32_t kMinIntervalMs = 200;       // a poll itself takes this long
+inline constexpr int32_t kMaxIntervalMs = 3'600'000;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
@@ -36,15 +37,21 @@ struct Options {
     bool strict = false;
     bool quiet = false;
     int32_t intervalMs = kDefaultIntervalMs;
-    int64_t count = 0;  // rssi: 0 for no limit
-    std::string csv;
+    int64_t count = 0;                    // rssi: 0 for no limit
+    std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
 };
 
 // args without the program's name. Returns the exit status when the program should stop
-// here (--help, --version: 0; a usage error: 2, with the reason on err), else nothing.
+// here (--help, --version: 0; a usage error: 2, with the reason on err, or as one JSON
+// object on out when --json was given), else nothing. withSimulator: the platform can run
+// the simulated receiver (not on Windows), so --simulate is offered.
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
-                                std::ostream& out, std::ostream& err);
+                                std::ostream& out, std::ostream& err, bool withSimulator = true);
+
+// A usage or file error as the one JSON object that --json promises on standard output.
+std::string errorJson(const std::string& message, const std::string& file = {}, int64_t line = 0,
+                      int64_t column = 0);
 
 }  // namespace tamlo::cli

@@ -1,27 +1,28 @@
 #include "cli/receiver_values.h"
 
-#include "protocol/generation.h"
-#include "protocol/read_back.h"
-#include "serial/exchange.h"
+#include "files/setting_keys.h"
 #include "text/conversions.h"
 
 namespace tamlo::cli {
 
 namespace {
 
-// "138.500": the form's channel text without its unit.
-std::string channelNumber(int32_t channelFreq) {
-    std::string text = formatChannelText(channelFreq);
-    const std::string unit = " MHz";
-    if (text.size() > unit.size() &&
-        text.compare(text.size() - unit.size(), unit.size(), unit) == 0) {
-        text.resize(text.size() - unit.size());
-    }
-    return text;
+// 10 kHz steps as the receiver reports them, as 1 kHz steps.
+int32_t codeOfChannelFreq(int32_t channelFreq) {
+    return low32(int64_t{channelFreq} * 10);
 }
 
 std::string onOff(bool on) {
     return on ? "on" : "off";
+}
+
+std::string keyName(KeyKind kind) {
+    for (const SettingKey& key : settingKeys()) {
+        if (key.kind == kind) {
+            return std::string(key.name);
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -30,13 +31,12 @@ std::string firmwareName(const std::string& versionReply) {
     return leftPart(versionReply, 4);
 }
 
-SettingsFile fileFromSettings(const DeviceSettings& settings, int generation) {
-    const GenerationTraits& traits = generationTraits(generation);
+SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits) {
     SettingsFile file;
     for (int n = 1; n <= 6; ++n) {
-        file.channels[static_cast<size_t>(n - 1)] = channelNumber(settings.channel(n));
+        file.channelCodes[static_cast<size_t>(n - 1)] = codeOfChannelFreq(settings.channel(n));
     }
-    file.threshold = settings[threshold];
+    file.threshold = thresholdAsWritten(traits, settings[threshold]);
     if (traits.audioCommand) {
         file.audioLevel = settings[audioLevel];
         file.diversity = settings[diversity] != 0;
@@ -47,6 +47,27 @@ SettingsFile fileFromSettings(const DeviceSettings& settings, int generation) {
     return file;
 }
 
+std::vector<std::string> unrestorableValues(const SettingsFile& file) {
+    std::vector<std::string> warnings;
+    const std::string consequence = ": a write of this backup would be refused";
+    for (int n = 1; n <= 6; ++n) {
+        const auto& code = file.channelCodes[static_cast<size_t>(n - 1)];
+        if (code && !kChannelCodes.holds(*code)) {
+            warnings.push_back("channel " + formatInteger(n) + " reads " + channelCodeText(*code) +
+                               " MHz, outside " + channelCodeText(kChannelCodes.low) + " to " +
+                               channelCodeText(kChannelCodes.high) + " MHz" + consequence);
+        }
+    }
+    if (file.threshold && !thresholdProblem(*file.threshold).empty()) {
+        warnings.push_back("the threshold reads " + formatInteger(*file.threshold) + consequence);
+    }
+    if (file.audioLevel && !audioLevelProblem(*file.audioLevel).empty()) {
+        warnings.push_back("the audio level reads " + formatInteger(*file.audioLevel) +
+                           consequence);
+    }
+    return warnings;
+}
+
 std::string Difference::change() const {
     return field + ": " + read + " -> " + asked + unit;
 }
@@ -55,119 +76,138 @@ std::string Difference::mismatch() const {
     return field + ": asked " + asked + unit + ", read " + read + unit;
 }
 
-std::vector<Difference> differences(const SettingsFile& file, int generation,
-                                    const DeviceSettings& read) {
-    const GenerationTraits& traits = generationTraits(generation);
-    std::vector<Difference> out;
-    for (int n = 1; n <= 6; ++n) {
-        const auto& text = file.channels[static_cast<size_t>(n - 1)];
-        if (!text) {
-            continue;
-        }
-        const int32_t code = storeChannelCode(*text);
-        if (!channelReadsBackAs(code, read.channel(n))) {
-            out.push_back({"channel " + formatInteger(n), channelNumber(read.channel(n)),
-                           channelNumber(code / 10), " MHz"});
-        }
-    }
-    if (file.threshold && *file.threshold != read[threshold]) {
-        out.push_back(
-            {"threshold", formatInteger(read[threshold]), formatInteger(*file.threshold), ""});
+SentSettings sentFromFile(const SettingsFile& file, const GenerationTraits& traits) {
+    SentSettings sent;
+    sent.channelCodes = file.channelCodes;
+    if (file.threshold) {
+        sent.threshold = low32(*file.threshold);
     }
     if (traits.audioCommand) {
-        if (file.audioLevel && *file.audioLevel != read[audioLevel]) {
-            out.push_back({"audio level", formatInteger(read[audioLevel]),
-                           formatInteger(*file.audioLevel), ""});
+        if (file.audioLevel) {
+            sent.audioLevel = low32(*file.audioLevel);
         }
-        if (file.diversity && *file.diversity != (read[diversity] != 0)) {
-            out.push_back({"diversity", onOff(read[diversity] != 0), onOff(*file.diversity), ""});
-        }
+        sent.diversity = file.diversity;
     }
-    if (traits.lnaCommand && file.lnaSupply && *file.lnaSupply != lnaSupplyOn(read[lnaSupply])) {
-        out.push_back(
-            {"LNA supply", onOff(lnaSupplyOn(read[lnaSupply])), onOff(*file.lnaSupply), ""});
+    if (traits.lnaCommand) {
+        sent.lnaSupply = file.lnaSupply;
+    }
+    return sent;
+}
+
+std::vector<Difference> differences(const SettingsFile& file, const GenerationTraits& traits,
+                                    const DeviceSettings& readBack, const SettingsRead& read) {
+    std::vector<Difference> out;
+    const SentSettings sent = sentFromFile(file, traits);
+    for (const SettingField field : readBackDifferences(traits, sent, readBack, read)) {
+        switch (field) {
+            case SettingField::Threshold:
+                out.push_back({"threshold",
+                               formatInteger(thresholdAsWritten(traits, readBack[threshold])),
+                               formatInteger(*sent.threshold), ""});
+                break;
+            case SettingField::AudioLevel:
+                out.push_back({"audio level", formatInteger(readBack[audioLevel]),
+                               formatInteger(*sent.audioLevel), ""});
+                break;
+            case SettingField::Diversity:
+                out.push_back(
+                    {"diversity", onOff(readBack[diversity] != 0), onOff(*sent.diversity), ""});
+                break;
+            case SettingField::LnaSupply:
+                out.push_back({"LNA supply", onOff(lnaSupplyOn(readBack[lnaSupply])),
+                               onOff(*sent.lnaSupply), ""});
+                break;
+            default: {
+                const int n = static_cast<int>(field) + 1;
+                out.push_back({"channel " + formatInteger(n),
+                               channelCodeText(codeOfChannelFreq(readBack.channel(n))),
+                               channelCodeText(*sent.channelCodes[static_cast<size_t>(n - 1)]),
+                               " MHz"});
+                break;
+            }
+        }
     }
     return out;
 }
 
-std::vector<std::string> unsupportedKeys(const SettingsFile& file, int generation) {
-    const GenerationTraits& traits = generationTraits(generation);
+std::vector<std::string> unsupportedKeys(const SettingsFile& file, const GenerationTraits& traits) {
     std::vector<std::string> keys;
     if (!traits.audioCommand) {
         if (file.audioLevel) {
-            keys.emplace_back(kAudioLevelKey);
+            keys.push_back(keyName(KeyKind::AudioLevel));
         }
         if (file.diversity) {
-            keys.emplace_back(kDiversityKey);
+            keys.emplace_back("diversity");
         }
     }
     if (!traits.lnaCommand && file.lnaSupply) {
-        keys.emplace_back(kLnaSupplyKey);
+        keys.emplace_back("lna_supply");
     }
     return keys;
 }
 
-StorePlan planStore(const SettingsFile& file, int generation, const DeviceSettings* current) {
-    const GenerationTraits& traits = generationTraits(generation);
-    StorePlan plan;
+std::vector<std::string> valuesBeyondGeneration(const SettingsFile& file,
+                                                const GenerationTraits& traits) {
+    std::vector<std::string> problems;
+    const IntegerRange& range = traits.thresholdReadBack;
+    if (file.threshold && !range.holds(*file.threshold)) {
+        problems.push_back(
+            "threshold " + formatInteger(*file.threshold) + ": generation " +
+            formatInteger(traits.number) +
+            (traits.textBlock ? " reports it in six characters" : " reports it as one byte") +
+            ", so only " + formatInteger(range.low) + " to " + formatInteger(range.high) +
+            " reads back as written");
+    }
+    return problems;
+}
+
+StoreInput storeInputFor(const SettingsFile& file, const GenerationTraits& traits,
+                         const DeviceSettings* current) {
+    StoreInput input;
     for (int n = 1; n <= 6; ++n) {
-        const auto& text = file.channels[static_cast<size_t>(n - 1)];
-        if (text) {
-            plan.values.channels[static_cast<size_t>(n - 1)] = *text;
+        const auto& code = file.channelCodes[static_cast<size_t>(n - 1)];
+        if (code) {
+            input.values.channels[static_cast<size_t>(n - 1)] = channelCodeText(*code);
         } else if (current != nullptr) {
-            plan.values.channels[static_cast<size_t>(n - 1)] =
+            input.values.channels[static_cast<size_t>(n - 1)] =
                 formatChannelText(current->channel(n));
         } else {
-            plan.missing.emplace_back(kChannelKeys[n - 1]);
+            input.missing.push_back("channel" + formatInteger(n));
         }
     }
     if (file.threshold) {
-        plan.values.threshold = formatInteger(*file.threshold);
+        input.values.threshold = formatInteger(*file.threshold);
     } else if (current != nullptr) {
-        plan.values.threshold = formatInteger((*current)[threshold]);
+        input.values.threshold = formatInteger(thresholdAsWritten(traits, (*current)[threshold]));
     } else {
-        plan.missing.emplace_back(kThresholdKey);
+        input.missing.push_back(keyName(KeyKind::Threshold));
     }
     if (traits.audioCommand) {
         if (file.audioLevel) {
-            plan.values.audioLevel = formatInteger(*file.audioLevel);
+            input.values.audioLevel = formatInteger(*file.audioLevel);
         } else if (current != nullptr) {
-            plan.values.audioLevel = formatInteger((*current)[audioLevel]);
+            input.values.audioLevel = formatInteger((*current)[audioLevel]);
         } else {
-            plan.missing.emplace_back(kAudioLevelKey);
+            input.missing.push_back(keyName(KeyKind::AudioLevel));
         }
         if (file.diversity) {
-            plan.values.diversity = *file.diversity ? 1 : 0;
+            input.values.diversity = *file.diversity ? 1 : 0;
         } else if (current != nullptr) {
-            plan.values.diversity = (*current)[diversity] != 0 ? 1 : 0;
+            input.values.diversity = (*current)[diversity] != 0 ? 1 : 0;
         } else {
-            plan.missing.emplace_back(kDiversityKey);
+            input.missing.emplace_back("diversity");
         }
     }
     if (traits.lnaCommand) {
         if (file.lnaSupply) {
-            plan.values.lnaSupply = *file.lnaSupply ? 1 : 0;
+            input.values.lnaSupply = *file.lnaSupply ? 1 : 0;
         } else if (current != nullptr) {
-            plan.values.lnaSupply = lnaSupplyOn((*current)[lnaSupply]) ? 1 : 0;
+            input.values.lnaSupply = lnaSupplyOn((*current)[lnaSupply]) ? 1 : 0;
         } else {
-            plan.missing.emplace_back(kLnaSupplyKey);
+            input.missing.emplace_back("lna_supply");
         }
     }
-    return plan;
-}
-
-int32_t storeNominalMs(int generation, const StoreValues& values) {
-    const GenerationTraits& traits = generationTraits(generation);
-    int64_t characters = 0;
-    if (traits.audioCommand && values.audioLevel) {
-        characters += 5 + (traits.lnaCommand ? 2 : 0);  // L, two digits, D, digit (P, digit)
-    }
-    for (size_t n = 0; n < 6; ++n) {
-        characters += 2 + textLength(formatInteger(storeChannelCode(values.channels[n])));
-    }
-    characters += 1 + textLength(formatInteger(parseInteger(values.threshold)));
-    const int64_t session = traits.writeSession ? 4 * kCommandPauseMs : 0;
-    return static_cast<int32_t>(session + characters * traits.paceMs);
+    return input;
 }
 
 }  // namespace tamlo::cli

@@ -1,11 +1,14 @@
 // Between a settings file and the receiver: what a read becomes in a file, what a file
-// becomes as the values of a STORE, and how the two differ.
+// becomes as the values of a STORE, and how the two differ, judged by the one read-back rule.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "cli/settings_file.h"
+#include "files/settings_file.h"
+#include "protocol/generation.h"
+#include "protocol/read_back.h"
+#include "protocol/read_settings.h"
 #include "protocol/settings.h"
 #include "protocol/write_settings.h"
 
@@ -14,8 +17,13 @@ namespace tamlo::cli {
 // The firmware as people say it: the first four characters of the version reply.
 std::string firmwareName(const std::string& versionReply);
 
-// What the form would show after a LOAD, as a file: the generation's settings only.
-SettingsFile fileFromSettings(const DeviceSettings& settings, int generation);
+// What the form would show after a LOAD, as a file: the generation's settings only, a
+// generation-3 threshold byte above 127 as the negative value it holds, so that the file
+// writes back what the receiver has.
+SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits);
+// The values of such a file that a write would refuse as they stand (a receiver holding a
+// channel out of range), worded as warnings.
+std::vector<std::string> unrestorableValues(const SettingsFile& file);
 
 // One setting where the receiver and the file disagree; read is what the receiver holds.
 struct Difference {
@@ -29,25 +37,28 @@ struct Difference {
     std::string mismatch() const;
 };
 
-// The file's keys that this generation has controls for, compared with what was read at
-// the receiver's own resolution (channels in 10 kHz steps, as it reports them).
-std::vector<Difference> differences(const SettingsFile& file, int generation,
-                                    const DeviceSettings& read);
+// The file's values that this generation has controls for, as a STORE would send them.
+SentSettings sentFromFile(const SettingsFile& file, const GenerationTraits& traits);
+// Where the receiver, as read, does not hold what the file asks: the read-back rule.
+std::vector<Difference> differences(const SettingsFile& file, const GenerationTraits& traits,
+                                    const DeviceSettings& readBack, const SettingsRead& read);
 
 // The file's keys that this generation has no control for ("audio_level" on generation 1,
 // "lna_supply" on generation 2), in file order.
-std::vector<std::string> unsupportedKeys(const SettingsFile& file, int generation);
+std::vector<std::string> unsupportedKeys(const SettingsFile& file, const GenerationTraits& traits);
+// The file's values that this generation could not report back as written (a threshold
+// below -128 on generation 3), each worded for the user; nothing is sent to such a receiver.
+std::vector<std::string> valuesBeyondGeneration(const SettingsFile& file,
+                                                const GenerationTraits& traits);
 
 // The values of a STORE for this generation: the file's, and where the file is silent the
 // receiver's current ones (as the form shows them after a LOAD). Without current, a key
 // the generation needs and the file lacks is named in missing.
-struct StorePlan {
+struct StoreInput {
     StoreValues values;
     std::vector<std::string> missing;
 };
-StorePlan planStore(const SettingsFile& file, int generation, const DeviceSettings* current);
-
-// How long a STORE of these values takes, from the protocol's pauses alone.
-int32_t storeNominalMs(int generation, const StoreValues& values);
+StoreInput storeInputFor(const SettingsFile& file, const GenerationTraits& traits,
+                         const DeviceSettings* current);
 
 }  // namespace tamlo::cli

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "protocol/generation.h"
 #include "serial/exchange.h"
@@ -16,5 +17,14 @@ struct FirmwareIdentity {
 
 // Flushes, sends "V", collects the reply 200 ms later.
 FirmwareIdentity identifyFirmware(Line& line);
+
+// Whether a reply to "V" begins with a whole version: digits, a point, two digits ("2.05").
+// A reply cut short ("1.") would otherwise be taken for generation 1, and a write would go
+// out in another generation's conversation.
+enum class VersionReply { Whole, Cut, NotAVersion, Empty };
+VersionReply judgeVersionReply(std::string_view reply);
+// A version as a user gives it for the simulated receiver ("1.90", "2"): digits with at
+// most one point, not at the end; at most eight characters.
+bool validFirmwareVersion(std::string_view text);
 
 }  // namespace tamlo

@@ -1,6 +1,8 @@
-// What a conversation with the receiver can report. Only the window program turns these
-// into its error codes and message texts; other front ends word them their own way.
+// What a conversation with the receiver can report, and the window program's words for it,
+// which every front end shows so that a user sees the same message from either program.
 #pragma once
+
+#include <string_view>
 
 namespace tamlo {
 
@@ -11,5 +13,8 @@ enum class Outcome {
     InvalidThreshold,   // the threshold text is above 99 (or no number)
     InvalidAudioLevel,  // the audio level text is outside 0..31 (or no number)
 };
+
+// "Communication Error", "Invalid frequency", ...; empty for Ok.
+std::string_view outcomeText(Outcome outcome);
 
 }  // namespace tamlo

@@ -37,6 +37,11 @@ BlockReply requestTextBlock(Line& line, DeviceSettings& settings) {
     return {BlockOutcome::Accepted, length};
 }
 
+int32_t readNominalMs(const GenerationTraits& traits) {
+    return (traits.hexBlock ? kCommandPauseMs + kHexBlockWaitMs : 0) +
+           (traits.textBlock ? kCommandPauseMs + kTextBlockWaitMs : 0);
+}
+
 SettingsRead readSettings(Line& line, DeviceSettings& settings) {
     flushInput(line.port);
     const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);

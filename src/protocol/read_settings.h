@@ -42,6 +42,9 @@ BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSet
 // Sends "M", waits, collects; an accepted reply is parsed into settings.
 BlockReply requestTextBlock(Line& line, DeviceSettings& settings);
 
+// The waits of a read of the generation's blocks: each command's 200 ms and its block's wait.
+int32_t readNominalMs(const GenerationTraits& traits);
+
 // A whole read for a front end without a form: flushInput, then the blocks of the
 // generation of settings[firmwareCode] in their order. Absent: not asked for.
 struct SettingsRead {

@@ -44,18 +44,18 @@ bool holdsValue(std::string_view text) {
     return holdsNumber(text) && integerFits32(text);
 }
 
-// The one conversation, run with a line or, for the checks alone, without one.
-class Store {
+// The one conversation, written down step by step; a check that fails is noted where the
+// conversation makes it.
+class Planner {
   public:
-    Store(Line* line, int32_t firmwareCode) : line_(line), traits_(firmwareTraits(firmwareCode)) {}
+    explicit Planner(int32_t firmwareCode) : traits_(firmwareTraits(firmwareCode)) {}
 
-    StoreResult run(const StoreValues& values) {
+    StoreScript plan(const StoreValues& values) {
         if (traits_.writeSession) {
-            command("E");
-            command("0");
+            pair("0", "the opening pair");
         }
         if (traits_.audioCommand && values.audioLevel) {
-            sendAudio(*values.audioLevel, values.diversity, values.lnaSupply);
+            planAudio(*values.audioLevel, values.diversity, values.lnaSupply);
         }
         for (int n = 1; n <= 6; ++n) {
             const std::string& text = values.channels[static_cast<size_t>(n - 1)];
@@ -64,8 +64,9 @@ class Store {
                 fail(Outcome::InvalidFrequency, n);
             }
             // Once any check has failed, no later channel is sent: the receiver keeps its own.
-            if (result_.failures.empty()) {
-                paced("C" + formatInteger(n) + formatInteger(channelCode));
+            if (script_.result.failures.empty()) {
+                paced("C" + formatInteger(n) + formatInteger(channelCode),
+                      "channel " + formatInteger(n));
             }
         }
         // The threshold goes whatever happened above, when it is valid itself.
@@ -73,19 +74,18 @@ class Store {
         if (!holdsValue(values.threshold) || !thresholdInRange(thresholdValue)) {
             fail(Outcome::InvalidThreshold);
         } else {
-            paced("T" + formatInteger(thresholdValue));
+            paced("T" + formatInteger(thresholdValue), "the threshold");
         }
         // The receiver always sees the session closed that it saw opened.
         if (traits_.writeSession) {
-            command("E");
-            command("1");
+            pair("1", "the closing pair");
         }
-        return std::move(result_);
+        return std::move(script_);
     }
 
   private:
     // "L" and the level as two digits, then the switches as 0 or 1.
-    void sendAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
+    void planAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
         const int32_t level = low32(parseInteger(levelText));
         if (!holdsValue(levelText) || !audioLevelInRange(level)) {
             fail(Outcome::InvalidAudioLevel);
@@ -100,24 +100,23 @@ class Store {
         if (traits_.lnaCommand) {
             text += "P" + formatInteger(lnaState != 0 ? 1 : 0);
         }
-        paced(text);
+        paced(text, "the audio command");
     }
 
-    void fail(Outcome outcome, int channel = 0) { result_.failures.push_back({outcome, channel}); }
-    void command(std::string_view letter) {
-        if (line_) {
-            sendCommand(*line_, letter);
-        }
+    void fail(Outcome outcome, int channel = 0) {
+        script_.result.failures.push_back({outcome, channel});
     }
-    void paced(const std::string& text) {
-        if (line_) {
-            sendPaced(*line_, text, traits_.paceMs);
-        }
+    // "E" and a digit, each a command of its own.
+    void pair(std::string digit, std::string what) {
+        script_.steps.push_back({false, "E", 0, ""});
+        script_.steps.push_back({false, std::move(digit), 0, std::move(what)});
+    }
+    void paced(std::string text, std::string what) {
+        script_.steps.push_back({true, std::move(text), traits_.paceMs, std::move(what)});
     }
 
-    Line* line_;
     const GenerationTraits& traits_;
-    StoreResult result_;
+    StoreScript script_;
 };
 
 }  // namespace
@@ -125,16 +124,64 @@ class Store {
 bool channelPasses(std::string_view channelText, int32_t channelCode) {
     // Both tests always run; either failing refuses the channel.
     const bool beginsWith13 = parseInteger(leftPart(channelText, 2)) == 13;
-    const bool inRange = channelCode >= 4000 && channelCode <= 8990;
+    const bool inRange = kChannelCodes.holds(channelCode);
     return beginsWith13 && inRange;
 }
 
+int32_t StoreScript::nominalMs() const {
+    int64_t total = 0;
+    for (const StoreStep& step : steps) {
+        total += step.paced ? int64_t{step.pauseMs} * static_cast<int64_t>(step.text.size())
+                            : kCommandPauseMs;
+    }
+    return low32(total);
+}
+
+int64_t StoreScript::bytes() const {
+    int64_t total = 0;
+    for (const StoreStep& step : steps) {
+        total += step.paced ? static_cast<int64_t>(step.text.size()) : 1;
+    }
+    return total;
+}
+
+std::string StoreScript::lastWholeStep(int64_t sent) const {
+    std::string last;
+    int64_t through = 0;
+    for (const StoreStep& step : steps) {
+        through += step.paced ? static_cast<int64_t>(step.text.size()) : 1;
+        if (through > sent) {
+            break;
+        }
+        if (!step.what.empty()) {
+            last = step.what;
+        }
+    }
+    return last;
+}
+
+StoreScript planStore(int32_t firmwareCode, const StoreValues& values) {
+    return Planner(firmwareCode).plan(values);
+}
+
+void runStore(Line& line, const StoreScript& script) {
+    for (const StoreStep& step : script.steps) {
+        if (step.paced) {
+            sendPaced(line, step.text, step.pauseMs);
+        } else {
+            sendCommand(line, step.text);
+        }
+    }
+}
+
 StoreResult checkStore(int32_t firmwareCode, const StoreValues& values) {
-    return Store(nullptr, firmwareCode).run(values);
+    return planStore(firmwareCode, values).result;
 }
 
 StoreResult writeSettings(Line& line, int32_t firmwareCode, const StoreValues& values) {
-    return Store(&line, firmwareCode).run(values);
+    const StoreScript script = planStore(firmwareCode, values);
+    runStore(line, script);
+    return script.result;
 }
 
 }  // namespace tamlo

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/generation.h"
 #include "protocol/outcome.h"
 #include "serial/exchange.h"
 
@@ -40,18 +41,47 @@ struct StoreResult {
     Outcome last() const { return failures.empty() ? Outcome::Ok : failures.back().outcome; }
 };
 
-// The values the receiver takes: a threshold of 99 or less (it has no lower bound) and an
-// audio level of 0 to 31.
+// The values the receiver takes: channels of 134.000 to 138.990 MHz (in 1 kHz steps above
+// 130 MHz), a threshold of 99 or less (it has no lower bound) and an audio level of 0 to 31.
+inline constexpr IntegerRange kChannelCodes{4000, 8990};
+inline constexpr IntegerRange kAudioLevels{0, 31};
 inline bool thresholdInRange(int64_t value) {
     return value <= 99;
 }
 inline bool audioLevelInRange(int64_t value) {
-    return value >= 0 && value <= 31;
+    return kAudioLevels.holds(value);
 }
 
 // One channel text: it must begin with "13" and give a code of 4000..8990.
 bool channelPasses(std::string_view channelText, int32_t channelCode);
 
+// One transmission of a STORE: a command letter followed by its 200 ms, or a text paced
+// character by character.
+struct StoreStep {
+    bool paced = false;
+    std::string text;
+    int32_t pauseMs = 0;  // after each character of a paced text
+    // What the receiver holds once the step is through: "channel 3", "the threshold";
+    // empty for the first letter of a pair, which means nothing alone.
+    std::string what;
+};
+
+// The conversation for given values, decided before anything is sent: the transmissions in
+// order and the checks that failed on the way.
+struct StoreScript {
+    std::vector<StoreStep> steps;
+    StoreResult result;
+    // The waits it takes: 200 ms a command letter, the pace after every paced character.
+    int32_t nominalMs() const;
+    int64_t bytes() const;
+    // The last step whose every byte lies within the first sent bytes and that means
+    // something alone; empty when there is none.
+    std::string lastWholeStep(int64_t sent) const;
+};
+
+StoreScript planStore(int32_t firmwareCode, const StoreValues& values);
+// Sends the script's steps. Reads nothing from the line.
+void runStore(Line& line, const StoreScript& script);
 // The checks alone, in order, sending nothing.
 StoreResult checkStore(int32_t firmwareCode, const StoreValues& values);
 // The whole conversation for the generation of firmwareCode. Reads nothing from the line.

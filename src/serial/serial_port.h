@@ -42,6 +42,9 @@ class SerialPort {
     virtual int32_t writePort(const uint8_t* buffer, int32_t count) = 0;
     // The names that port discovery probes, in the order they are listed.
     virtual std::vector<std::string> portNames() = 0;
+    // The system's words for the first write that failed since the port was opened
+    // ("Input/output error" once a USB adapter is pulled); empty when none failed.
+    virtual std::string writeFailure() const { return {}; }
 };
 
 }  // namespace tamlo

@@ -42,24 +42,6 @@ bool knownSetting(std::string_view name) {
 
 }  // namespace
 
-bool validFirmwareVersion(std::string_view text) {
-    if (text.empty() || text.size() > 8) {
-        return false;
-    }
-    bool digitSeen = false;
-    bool pointSeen = false;
-    for (const char c : text) {
-        if (c >= '0' && c <= '9') {
-            digitSeen = true;
-        } else if (c == '.' && !pointSeen && digitSeen) {
-            pointSeen = true;
-        } else {
-            return false;
-        }
-    }
-    return text.back() != '.';
-}
-
 bool setReceiverOption(ReceiverSettings& receiver, std::string_view name, const std::string& value,
                        std::string& error) {
     if (!knownSetting(name)) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/identify.h"
 #include "sim/receiver.h"
 
 namespace tamlo::sim {
@@ -22,10 +23,10 @@ struct SimOptions {
 bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error);
 std::string simUsage();
 
-// A firmware version as a receiver reports it: a decimal number such as "2.05" (digits,
-// at most one point between digits, up to 8 characters), so that the program sorts it by
-// its number and no command letter can appear in the reply.
-bool validFirmwareVersion(std::string_view text);
+// A firmware version as a receiver reports it (the protocol's rule): a decimal number such
+// as "2.05", so that the program sorts it by its number and no command letter can appear in
+// the reply.
+using tamlo::validFirmwareVersion;
 
 // One receiver setting by name, the one rule for tamlo-sim's options ("--ch1 138.500",
 // name "ch1") and the session runner's receiver lines ("ch1=138.500"): firmware (also

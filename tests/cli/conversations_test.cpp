@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cli/port_work.h"
+#include "cli/receiver_jobs.h"
 #include "virtual_fleet.h"
 
 namespace tamlo::cli {
@@ -212,18 +212,81 @@ TEST_F(Commands, DryRunSaysWhatWouldChangeAndSendsNoWrite) {
     EXPECT_EQ(fleet.wire("COM1"), (Wire{"0 V", "200 X"}));
 }
 
-TEST_F(Commands, VerificationNamesTheFieldTheAskedAndTheReadValue) {
-    // The window lets a negative threshold through; the receiver reports its low byte.
+TEST_F(Commands, ValuesAreJudgedAsEachGenerationReportsThem) {
+    // Generation 3 reports its threshold as one byte: -5 comes back as 251, which is -5.
     fleet.add("COM1", receiver("2.05"));
-    const std::string path = file("fleet.toml", "[settings]\nthreshold = -5\n");
-    EXPECT_EQ(fleet.run({"apply", path, "-p", "COM1"}), kExitFailed);
+    const std::string minus5 = file("minus5.toml", "[settings]\nthreshold = -5\n");
+    EXPECT_EQ(fleet.run({"apply", minus5, "-p", "COM1"}), kExitOk);
     EXPECT_EQ(fleet.out.str(),
-              "COM1: failed (a write was sent)\n"
-              "  threshold: 45 -> -5\n"
-              "  verification failed: threshold: asked -5, read 251\n"
-              "apply: 1 receiver: 0 unchanged, 0 changed, 1 failed (COM1)\n");
-    fleet.add("COM1", receiver("2.05"));
-    EXPECT_EQ(fleet.run({"apply", path, "-p", "COM1", "--no-verify"}), kExitOk);
+              "COM1: changed, verified\n  threshold: 45 -> -5\n"
+              "apply: 1 receiver: 0 unchanged, 1 changed, 0 failed\n");
+    ASSERT_EQ(fleet.run({"read", "-p", "COM1"}), kExitOk);
+    EXPECT_NE(fleet.out.str().find("threshold = -5\n"), std::string::npos) << fleet.out.str();
+    EXPECT_EQ(fleet.run({"apply", minus5, "-p", "COM1"}), kExitOk);
+    EXPECT_EQ(fleet.out.str(),
+              "COM1: unchanged\napply: 1 receiver: 1 unchanged, 0 changed, 0 "
+              "failed\n");
+    // A value one generation cannot report back as written is refused for that receiver
+    // alone, before anything is written to it; the others go on.
+    fleet.add("COM2", receiver("1.90"));
+    const std::string minus200 = file("minus200.toml", "[settings]\nthreshold = -200\n");
+    EXPECT_EQ(fleet.run({"apply", minus200, "-p", "COM1", "-p", "COM2"}), kExitFailed);
+    EXPECT_EQ(relative(fleet.wire("COM1"), 0), (Wire{"0 V", "200 X"}));
+    EXPECT_EQ(fleet.stored("COM2").threshold, -200);
+    EXPECT_NE(fleet.out.str().find("COM1: failed\n  threshold -200: generation 3 reports it as "
+                                   "one byte, so only -128 to 99 reads back as written; nothing "
+                                   "was written to firmware 2.05 (generation 3)\n"),
+              std::string::npos)
+        << fleet.out.str();
+}
+
+struct FaultCase {
+    const char* name;
+    sim::Fault fault;
+    int32_t parameter;
+    std::vector<std::string> args;
+    int status;
+    std::string says;  // on standard output or standard error
+    Wire wire;
+};
+
+// Receivers that answer wrongly fail with a message that names what went wrong, before
+// anything is written to them.
+TEST_F(Commands, ReceiversThatAnswerWronglyAreNamed) {
+    const std::string path = file("fleet.toml", "[settings]\nchannel1 = \"138.500\"\n");
+    const FaultCase cases[] = {
+        {"a version reply cut short",
+         sim::Fault::CutOff,
+         3,
+         {"apply", path, "-p", "COM1"},
+         1,
+         "the receiver's version reply was cut: \"1.\"; nothing was written",
+         {"0 V"}},
+        {"a silent receiver",
+         sim::Fault::Silent,
+         0,
+         {"apply", path, "-p", "COM1"},
+         1,
+         "no answer from the receiver (nothing came back to \"V\")",
+         {"0 V"}},
+        {"rssi with no answer",
+         sim::Fault::Silent,
+         0,
+         {"rssi", "-p", "COM1", "--count", "2", "--csv", "-"},
+         1,
+         "time,port,rssi\n2026-12-07T12:00:00.000Z,COM1,\n2026-12-07T12:00:00.000Z,COM1,\n",
+         {"0 R", "1000 R"}},
+    };
+    for (const FaultCase& c : cases) {
+        sim::ReceiverSettings r = receiver("1.50");
+        r.fault = c.fault;
+        r.cutAfter = c.parameter;
+        fleet.add("COM1", r);
+        EXPECT_EQ(fleet.run(c.args), c.status) << c.name;
+        EXPECT_NE((fleet.out.str() + fleet.err.str()).find(c.says), std::string::npos)
+            << c.name << ": " << fleet.out.str() << fleet.err.str();
+        EXPECT_EQ(fleet.wire("COM1"), c.wire) << c.name;
+    }
 }
 
 TEST_F(Commands, KeysWithoutAControlAreSkippedOrWithStrictRefused) {
@@ -271,16 +334,28 @@ TEST_F(Commands, AnInvalidFileSendsNothing) {
     const std::string path =
         file("bad.toml", "[settings]\nchannel1 = \"139.000\"\nthreshold = 100\n");
     EXPECT_EQ(fleet.run({"apply", path, "-p", "COM1"}), kExitUsage);
-    EXPECT_EQ(fleet.err.str(), "tamlo: " + path +
-                                   ":2:12: settings.channel1 = \"139.000\": Invalid frequency\n"
-                                   "tamlo: " +
-                                   path +
-                                   ":3:13: settings.threshold = 100: Invalid Threshold value\n"
-                                   "tamlo: nothing was sent: the file has 2 errors\n");
+    EXPECT_NE(
+        fleet.err.str().find(path + ":2:12: settings.channel1 = \"139.000\": Invalid frequency"),
+        std::string::npos);
+    EXPECT_TRUE(fleet.err.str().ends_with("tamlo: nothing was sent: the file has 2 errors\n"));
     EXPECT_TRUE(fleet.wire("COM1").empty());
-    EXPECT_EQ(fleet.run({"apply", (dir_ / "missing.toml").string(), "-p", "COM1"}), kExitUsage);
+    const std::string missing = (dir_ / "missing.toml").string();
+    EXPECT_EQ(fleet.run({"apply", missing, "-p", "COM1"}), kExitUsage);
+    EXPECT_EQ(fleet.err.str(), "tamlo: " + missing + ": cannot be read: no such file\n");
+    EXPECT_EQ(fleet.run({"apply", dir_.string(), "-p", "COM1"}), kExitUsage);
+    EXPECT_EQ(fleet.err.str(),
+              "tamlo: " + dir_.string() + ": cannot be read: is a folder, not a file\n");
     EXPECT_EQ(fleet.run({"apply", file("empty.toml", "[receiver]\nport = \"x\"\n"), "-p", "COM1"}),
               kExitUsage);
+    // With --json, a file error is one JSON object on standard output.
+    EXPECT_EQ(fleet.run({"apply", path, "-p", "COM1", "--json"}), kExitUsage);
+    EXPECT_EQ(fleet.out.str(),
+              "{\"error\":\"settings.channel1 = \\\"139.000\\\": " +
+                  std::string("Invalid frequency: expected 134.000 to 138.990 MHz, as digits with "
+                              "at most three decimals (\\\"138.500\\\" or \\\"138.500 MHz\\\") "
+                              "(and 1 more); nothing was sent\",\"file\":\"") +
+                  path + "\",\"line\":2,\"column\":12}\n");
+    EXPECT_TRUE(fleet.wire("COM1").empty());
 }
 
 TEST_F(Commands, OneFailingReceiverDoesNotStopTheOthers) {
@@ -302,6 +377,32 @@ TEST_F(Commands, OneFailingReceiverDoesNotStopTheOthers) {
     EXPECT_NE(out.find("\"text\": \"channel 1: 134.000 -> 138.500 MHz\""), std::string::npos);
     EXPECT_EQ(fleet.err.str(),
               "apply: 4 receivers: 0 unchanged, 2 changed, 2 failed (COM2, COM9)\n");
+}
+
+TEST_F(Commands, BackupsAreKeptWholeInTheFormatOfTheirName) {
+    fleet.add("COM1", receiver("2.05"));
+    const std::string keep = file("keep.toml", "old backup\n");
+    // A folder where the file should go fails before the receiver is asked.
+    EXPECT_EQ(fleet.run({"read", "-p", "COM1", "-o", dir_.string()}), kExitUsage);
+    EXPECT_TRUE(fleet.wire("COM1").empty());
+    EXPECT_EQ(fleet.run({"read", "-p", "COM1", "-o", (dir_ / "none" / "x.toml").string()}),
+              kExitUsage);
+    ASSERT_EQ(fleet.run({"read", "-p", "COM1", "-o", keep}), kExitOk);
+    std::ifstream in(keep);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("[settings]"), std::string::npos);
+    const std::string json = (dir_ / "rx3.json").string();
+    ASSERT_EQ(fleet.run({"read", "-p", "COM1", "-o", json}), kExitOk);
+    std::ifstream jsonIn(json);
+    EXPECT_EQ(jsonIn.get(), '{');
+    // The file just written writes back.
+    EXPECT_EQ(fleet.run({"write", "-p", "COM1", json}), kExitOk) << fleet.out.str();
+    // A port named twice is used once.
+    EXPECT_EQ(fleet.run({"apply", json, "-p", "COM1", "-p", "COM1"}), kExitOk);
+    EXPECT_EQ(fleet.err.str(), "tamlo: COM1 is named more than once; it is used once\n");
+    EXPECT_EQ(fleet.out.str(),
+              "COM1: unchanged\napply: 1 receiver: 1 unchanged, 0 changed, 0 "
+              "failed\n");
 }
 
 TEST_F(Commands, PortsAndAll) {
@@ -335,50 +436,81 @@ TEST_F(Commands, RssiPollsOncePerIntervalAndAppendsCsv) {
               "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n");
 }
 
-// Ctrl-C at a chosen virtual moment: the clock of the line presses it.
+// A stop request at a chosen virtual moment: the clock of the line makes it, once or twice.
 class PressAt final : public Clock {
   public:
-    PressAt(sim::VirtualLine& line, Board& board, int64_t atMs)
-        : line_(line), board_(board), atMs_(atMs) {}
+    PressAt(sim::VirtualLine& line, FleetProgress& progress, int64_t atMs, bool twice)
+        : line_(line), progress_(progress), atMs_(atMs), twice_(twice) {}
     void pauseMs(int32_t ms) override {
         line_.pauseMs(ms);
         if (!pressed_ && line_.nowMs() >= atMs_) {
             pressed_ = true;
-            board_.cancel();
+            progress_.cancel();
+            if (twice_) {
+                progress_.abort();
+            }
         }
     }
 
   private:
     sim::VirtualLine& line_;
-    Board& board_;
+    FleetProgress& progress_;
     int64_t atMs_;
+    bool twice_;
     bool pressed_ = false;
 };
 
-TEST_F(Commands, CtrlCFinishesAStoreButStartsNone) {
+TEST_F(Commands, AStopFinishesAStoreButStartsNoneAndASecondSaysHowFarItGot) {
     SettingsFile file;
-    file.channels[2] = "136.750";
+    file.channelCodes[2] = 6750;
     struct Case {
         int64_t pressMs;
+        bool twice;
         bool written;
         const char* error;
+        const char* sent;
     };
     // During the read, nothing is written; during the STORE, it runs to its closing pair
-    // and the read-back is skipped.
-    for (const Case c : {Case{500, false, "interrupted before writing: nothing was written"},
-                         Case{1500, true, "interrupted after writing: not verified"}}) {
+    // and the read-back is skipped; a second request stops at once, mid-write.
+    const Case cases[] = {
+        {500, false, false, "interrupted before writing: nothing was written", "VX"},
+        {1500, false, true, "interrupted after writing: not verified",
+         "VXE0L07D0P1C14000C25250C36750C47120C58000C68990T45E1"},
+        {1700, true, false,
+         "stopped after the audio command was sent: the receiver holds a mix; run the write "
+         "again",
+         "VXE0L07D0P1C14"},
+    };
+    for (const Case& c : cases) {
         sim::VirtualLine& line = fleet.add("COM1", receiver("2.05"));
-        ASSERT_TRUE(line.openPort("COM1"));
-        Board board({"COM1"}, [] { return int64_t{0}; });
-        PortProgress progress(board, 0);
-        PressAt clock(line, board, c.pressMs);
-        Line wire{line, clock, nullptr};
-        const PortReport report = applyReceiver(wire, "COM1", file, {}, progress);
-        EXPECT_TRUE(report.interrupted);
-        EXPECT_EQ(report.written, c.written);
-        EXPECT_EQ(report.errors, std::vector<std::string>{c.error});
-        const std::string sent = line.writtenText();
-        EXPECT_EQ(sent, c.written ? "VXE0L07D0P1C14000C25250C36750C47120C58000C68990T45E1" : "VX");
+        FleetProgress progress({"COM1"}, [] { return int64_t{0}; });
+        const ConnectionFactory connect = [&](const std::string&) -> std::unique_ptr<Connection> {
+            class Pressed final : public Connection {
+              public:
+                Pressed(sim::VirtualLine& l, FleetProgress& p, const Case& k)
+                    : line_(l), clock_(l, p, k.pressMs, k.twice) {}
+                SerialPort& port() override { return line_; }
+                Clock& clock() override { return clock_; }
+
+              private:
+                sim::VirtualLine& line_;
+                PressAt clock_;
+            };
+            return std::make_unique<Pressed>(line, progress, c);
+        };
+        FleetOptions options;
+        options.interruptible = false;
+        const std::vector<PortReport> reports = runFleet(
+            progress, connect,
+            [&](Line& l, const std::string& port, PortProgress& p) {
+                return applyReceiver(l, port, file, {}, p);
+            },
+            options);
+        const PortReport& report = reports.front();
+        EXPECT_TRUE(report.interrupted) << c.pressMs;
+        EXPECT_EQ(report.written, c.written) << c.pressMs;
+        EXPECT_EQ(report.errors, std::vector<std::string>{c.error}) << c.pressMs;
+        EXPECT_EQ(line.writtenText(), c.sent) << c.pressMs;
     }
 }
 

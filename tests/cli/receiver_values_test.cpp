@@ -19,41 +19,64 @@ DeviceSettings readBack() {
     return s;
 }
 
+const GenerationTraits& g(int generation) {
+    return generationTraits(generation);
+}
+
+// What a read of generation 3 accepted: the whole hex block.
+SettingsRead wholeRead() {
+    SettingsRead read;
+    read.hex = BlockReply{BlockOutcome::Accepted, 55};
+    read.text = BlockReply{BlockOutcome::Accepted, 120};
+    return read;
+}
+
 TEST(ReceiverValues, ReadBecomesTheGenerationsKeys) {
-    const DeviceSettings s = readBack();
-    const SettingsFile g3 = fileFromSettings(s, 3);
-    EXPECT_EQ(g3.channels[3], "137.120");
+    DeviceSettings s = readBack();
+    const SettingsFile g3 = fileFromSettings(s, g(3));
+    EXPECT_EQ(g3.channelCodes[3], 7120);
     EXPECT_EQ(g3.threshold, 45);
     EXPECT_EQ(g3.audioLevel, 7);
     EXPECT_EQ(g3.diversity, false);
     EXPECT_EQ(g3.lnaSupply, true);
-    const SettingsFile g2 = fileFromSettings(s, 2);
+    const SettingsFile g2 = fileFromSettings(s, g(2));
     EXPECT_TRUE(g2.audioLevel.has_value());
     EXPECT_FALSE(g2.lnaSupply.has_value());
-    const SettingsFile g1 = fileFromSettings(s, 1);
+    const SettingsFile g1 = fileFromSettings(s, g(1));
     EXPECT_FALSE(g1.audioLevel.has_value());
     EXPECT_FALSE(g1.diversity.has_value());
     EXPECT_EQ(g1.settingCount(), 7);
+    // A generation-3 threshold byte above 127 is the negative value it holds, so the backup
+    // writes back what the receiver has; a receiver out of range is warned of at once.
+    s[threshold] = 251;
+    s.channel(2) = 950;
+    const SettingsFile odd = fileFromSettings(s, g(3));
+    EXPECT_EQ(odd.threshold, -5);
+    EXPECT_EQ(unrestorableValues(odd),
+              (std::vector<std::string>{"channel 2 reads 139.500 MHz, outside 134.000 to 138.990 "
+                                        "MHz: a write of this backup would be refused"}));
+    EXPECT_EQ(fileFromSettings(s, g(1)).threshold, 251);
 }
 
 TEST(ReceiverValues, AFileReadFromTheReceiverDiffersInNothing) {
     for (int generation = 1; generation <= 3; ++generation) {
-        EXPECT_TRUE(
-            differences(fileFromSettings(readBack(), generation), generation, readBack()).empty());
+        EXPECT_TRUE(differences(fileFromSettings(readBack(), g(generation)), g(generation),
+                                readBack(), wholeRead())
+                        .empty());
     }
 }
 
 TEST(ReceiverValues, DifferencesAreWordedForPeople) {
     SettingsFile file;
-    file.channels[2] = "136.75";
-    file.channels[3] = "137.125";  // reported in 10 kHz steps: reads back as 137.120
+    file.channelCodes[2] = 6750;
+    file.channelCodes[3] = 7125;  // reported in 10 kHz steps: reads back as 137.120
     file.threshold = 50;
     file.audioLevel = 9;
     file.diversity = true;
     file.lnaSupply = false;
     std::vector<std::string> changes;
     std::vector<std::string> mismatches;
-    for (const Difference& d : differences(file, 3, readBack())) {
+    for (const Difference& d : differences(file, g(3), readBack(), wholeRead())) {
         changes.push_back(d.change());
         mismatches.push_back(d.mismatch());
     }
@@ -62,23 +85,27 @@ TEST(ReceiverValues, DifferencesAreWordedForPeople) {
                                                  "diversity: off -> on", "LNA supply: on -> off"}));
     EXPECT_EQ(mismatches.front(), "channel 3: asked 136.750 MHz, read 136.500 MHz");
     // A generation without the controls is not compared on them.
-    EXPECT_EQ(differences(file, 1, readBack()).size(), 2u);
+    EXPECT_EQ(differences(file, g(1), readBack(), wholeRead()).size(), 2u);
 }
 
 TEST(ReceiverValues, KeysWithoutAControlByGeneration) {
-    SettingsFile file = fileFromSettings(readBack(), 3);
-    EXPECT_EQ(unsupportedKeys(file, 1),
+    SettingsFile file = fileFromSettings(readBack(), g(3));
+    EXPECT_EQ(unsupportedKeys(file, g(1)),
               (std::vector<std::string>{"audio_level", "diversity", "lna_supply"}));
-    EXPECT_EQ(unsupportedKeys(file, 2), (std::vector<std::string>{"lna_supply"}));
-    EXPECT_TRUE(unsupportedKeys(file, 3).empty());
+    EXPECT_EQ(unsupportedKeys(file, g(2)), (std::vector<std::string>{"lna_supply"}));
+    EXPECT_TRUE(unsupportedKeys(file, g(3)).empty());
+    // A threshold that generation 3 cannot report back as written.
+    file.threshold = -200;
+    EXPECT_EQ(valuesBeyondGeneration(file, g(3)).size(), 1u);
+    EXPECT_TRUE(valuesBeyondGeneration(file, g(1)).empty());
 }
 
 TEST(ReceiverValues, StorePlanTakesTheFileThenTheReceiver) {
     SettingsFile file;
-    file.channels[0] = "138.500";
+    file.channelCodes[0] = 8500;
     file.diversity = true;
-    const DeviceSettings current = readBack();
-    const StorePlan apply = planStore(file, 3, &current);
+    DeviceSettings current = readBack();
+    const StoreInput apply = storeInputFor(file, g(3), &current);
     EXPECT_TRUE(apply.missing.empty());
     EXPECT_EQ(apply.values.channels[0], "138.500");
     EXPECT_EQ(apply.values.channels[1], "135.250 MHz");  // as the form shows it after LOAD
@@ -86,9 +113,11 @@ TEST(ReceiverValues, StorePlanTakesTheFileThenTheReceiver) {
     EXPECT_EQ(apply.values.audioLevel, "7");
     EXPECT_EQ(apply.values.diversity, 1);
     EXPECT_EQ(apply.values.lnaSupply, 1);
-    EXPECT_FALSE(planStore(file, 1, &current).values.audioLevel.has_value());
+    EXPECT_FALSE(storeInputFor(file, g(1), &current).values.audioLevel.has_value());
+    current[threshold] = 251;  // -5, as generation 3 reports it
+    EXPECT_EQ(storeInputFor(file, g(3), &current).values.threshold, "-5");
 
-    const StorePlan write = planStore(file, 3, nullptr);
+    const StoreInput write = storeInputFor(file, g(3), nullptr);
     EXPECT_EQ(write.missing,
               (std::vector<std::string>{"channel2", "channel3", "channel4", "channel5", "channel6",
                                         "threshold", "audio_level", "lna_supply"}));
@@ -98,10 +127,17 @@ TEST(ReceiverValues, StoreTakesItsPausesAndNoMore) {
     // The window's STORE of the same form: 46 paced characters and the two pairs in
     // generation 3, 44 in generation 2, 39 at 250 ms in generation 1.
     const DeviceSettings current = readBack();
-    const StoreValues values = planStore(fileFromSettings(current, 3), 3, &current).values;
-    EXPECT_EQ(storeNominalMs(3, values), 800 + 46 * 25);
-    EXPECT_EQ(storeNominalMs(2, values), 800 + 44 * 25);
-    EXPECT_EQ(storeNominalMs(1, values), 39 * 250);
+    const StoreValues values =
+        storeInputFor(fileFromSettings(current, g(3)), g(3), &current).values;
+    EXPECT_EQ(planStore(205, values).nominalMs(), 800 + 46 * 25);
+    EXPECT_EQ(planStore(190, values).nominalMs(), 800 + 44 * 25);
+    EXPECT_EQ(planStore(150, values).nominalMs(), 39 * 250);
+    // How far a write got, for a stop in the middle.
+    const StoreScript script = planStore(205, values);
+    EXPECT_EQ(script.lastWholeStep(1), "");
+    EXPECT_EQ(script.lastWholeStep(2), "the opening pair");
+    EXPECT_EQ(script.lastWholeStep(2 + 7 + 6), "channel 1");
+    EXPECT_EQ(script.lastWholeStep(script.bytes()), "the closing pair");
 }
 
 }  // namespace

@@ -1,13 +1,17 @@
-#include "cli/settings_file.h"
+#include "files/settings_file.h"
 
 #include <gtest/gtest.h>
 
-namespace tamlo::cli {
+#include "files/setting_keys.h"
+#include "protocol/settings.h"
+#include "text/latin1.h"
+
+namespace tamlo {
 namespace {
 
 SettingsFile sampleFile() {
     SettingsFile file;
-    file.channels = {"134.000", "135.250", "136.500", "137.120", "138.000", "138.990"};
+    file.channelCodes = {4000, 5250, 6500, 7120, 8000, 8990};
     file.threshold = 45;
     file.audioLevel = 7;
     file.diversity = false;
@@ -17,11 +21,7 @@ SettingsFile sampleFile() {
 }
 
 void expectSameSettings(const SettingsFile& a, const SettingsFile& b) {
-    EXPECT_EQ(a.channels, b.channels);
-    EXPECT_EQ(a.threshold, b.threshold);
-    EXPECT_EQ(a.audioLevel, b.audioLevel);
-    EXPECT_EQ(a.diversity, b.diversity);
-    EXPECT_EQ(a.lnaSupply, b.lnaSupply);
+    EXPECT_TRUE(a.sameSettings(b));
 }
 
 TEST(SettingsFile, WrittenFilesReadBackUnchanged) {
@@ -66,15 +66,21 @@ TEST(SettingsFile, PartialFilesKeepOnlyWhatTheySay) {
     const FileParse parsed = parseSettingsToml("[settings]\nchannel3 = \"136.750\"\n", "f.toml");
     ASSERT_TRUE(parsed.ok());
     EXPECT_EQ(parsed.settings.settingCount(), 1);
-    EXPECT_EQ(parsed.settings.channels[2], "136.750");
+    EXPECT_EQ(parsed.settings.channelCodes[2], 6750);
     EXPECT_FALSE(parsed.settings.threshold.has_value());
 }
 
 struct ErrorCase {
     const char* name;
-    const char* text;
+    std::string text;
     std::vector<std::string> errors;
 };
+
+const std::string kChannelRule =
+    "Invalid frequency: expected 134.000 to 138.990 MHz, as digits with at most three "
+    "decimals (\"138.500\" or \"138.500 MHz\")";
+const std::string kThresholdRule =
+    "Invalid Threshold value: expected -99999 to 99 (-128 to 99 on firmware 2.00 and newer)";
 
 class TomlErrors : public ::testing::TestWithParam<ErrorCase> {};
 
@@ -91,21 +97,19 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TomlErrors,
     ::testing::Values(
         ErrorCase{"syntax",
-                  "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
-                  {"fleet.toml:2:20: syntax error: Error while parsing string: unescaped control "
-                   "characters other than TAB (U+0009) are explicitly prohibited"}},
-        // The TOML library of Debian 12 misreads most characters from U+00A1 on; they are
-        // refused before it sees them (here a raw e with acute accent, U+00E9, in a comment).
+                  "[settings\nthreshold = 4\n",
+                  {"fleet.toml:1:10: syntax error: Error while parsing table header: expected "
+                   "']', saw '\\n'"}},
         ErrorCase{"character_the_library_cannot_take",
                   "[settings]\nthreshold = 4 # r\xC3\xA9glage\n",
                   {"fleet.toml:2:18: the character U+00E9 is not accepted here; inside a string "
                    "write it as \\u00E9"}},
         ErrorCase{"unknown_key",
                   "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
-                  {"fleet.toml:3:1: unknown key 'settings.chanel1'"}},
+                  {"fleet.toml:3:1: unknown key 'settings.chanel1' (did you mean channel1?)"}},
         ErrorCase{"unknown_table",
                   "[setings]\nthreshold = 4\n",
-                  {"fleet.toml:1:2: unknown key 'setings'"}},
+                  {"fleet.toml:1:2: unknown key 'setings' (did you mean settings?)"}},
         ErrorCase{"not_a_table",
                   "settings = 4\n",
                   {"fleet.toml:1:1: settings: wrong type: expected a table, found an integer"}},
@@ -115,55 +119,89 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"138.500\", found a floating-point number"}},
         ErrorCase{"threshold_as_text",
                   "[settings]\nthreshold = \"45\"\n",
-                  {"fleet.toml:2:13: settings.threshold: wrong type: expected an integer, found "
-                   "a string"}},
+                  {"fleet.toml:2:13: settings.threshold: wrong type: expected a whole number, "
+                   "found a string"}},
         ErrorCase{"switch_as_number",
                   "[settings]\ndiversity = 1\n",
                   {"fleet.toml:2:13: settings.diversity: wrong type: expected true or false, "
                    "found an integer"}},
-        // The window's own checks and messages.
+        // A value is taken exactly or refused, with the window's message, the accepted form
+        // and the range: a typo must not become another frequency.
         ErrorCase{"frequency_high",
                   "[settings]\nchannel3 = \"138.991\"\n",
-                  {"fleet.toml:2:12: settings.channel3 = \"138.991\": Invalid frequency"}},
+                  {"fleet.toml:2:12: settings.channel3 = \"138.991\": " + kChannelRule}},
         ErrorCase{"frequency_low",
                   "[settings]\nchannel1 = \"133.999\"\n",
-                  {"fleet.toml:2:12: settings.channel1 = \"133.999\": Invalid frequency"}},
+                  {"fleet.toml:2:12: settings.channel1 = \"133.999\": " + kChannelRule}},
+        ErrorCase{"frequency_comma",
+                  "[settings]\nchannel1 = \"138,500\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \"138,500\": " + kChannelRule}},
+        ErrorCase{"frequency_letters",
+                  "[settings]\nchannel1 = \"137.2abc\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \"137.2abc\": " + kChannelRule}},
+        ErrorCase{"frequency_two_points",
+                  "[settings]\nchannel1 = \"135.25.7\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \"135.25.7\": " + kChannelRule}},
         ErrorCase{"frequency_blank",
-                  "[settings]\nchannel1 = \" 134.000\"\n",
-                  {"fleet.toml:2:12: settings.channel1 = \" 134.000\": Invalid frequency"}},
-        ErrorCase{"frequency_not_13",
-                  "[settings]\nchannel6 = \"1345\"\n",
-                  {"fleet.toml:2:12: settings.channel6 = \"1345\": Invalid frequency"}},
+                  "[settings]\nchannel1 = \" 138.000\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \" 138.000\": " + kChannelRule}},
+        ErrorCase{"frequency_exponent",
+                  "[settings]\nchannel1 = \"1.385e2\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \"1.385e2\": " + kChannelRule}},
+        ErrorCase{"frequency_four_decimals",
+                  "[settings]\nchannel1 = \"134.0009\"\n",
+                  {"fleet.toml:2:12: settings.channel1 = \"134.0009\": " + kChannelRule}},
         ErrorCase{"threshold_100",
                   "[settings]\nthreshold = 100\n",
-                  {"fleet.toml:2:13: settings.threshold = 100: Invalid Threshold value"}},
-        ErrorCase{"threshold_beyond_32_bits",
-                  "[settings]\nthreshold = -3000000000\n",
-                  {"fleet.toml:2:13: settings.threshold = -3000000000: Invalid Threshold value"}},
+                  {"fleet.toml:2:13: settings.threshold = 100: " + kThresholdRule}},
+        ErrorCase{"threshold_beyond_six_characters",
+                  "[settings]\nthreshold = -100000\n",
+                  {"fleet.toml:2:13: settings.threshold = -100000: " + kThresholdRule}},
         ErrorCase{"audio_32",
                   "[settings]\naudio_level = 32\n",
-                  {"fleet.toml:2:15: settings.audio_level = 32: Invalid Audio Level"}},
-        ErrorCase{"audio_negative",
-                  "[settings]\naudio_level = -1\n",
-                  {"fleet.toml:2:15: settings.audio_level = -1: Invalid Audio Level"}},
+                  {"fleet.toml:2:15: settings.audio_level = 32: Invalid Audio Level: expected 0 to "
+                   "31"}},
+        // Messages that say how to mend the file.
+        ErrorCase{"misspelt_key",
+                  "[settings]\nchanel2 = \"134.000\"\n",
+                  {"fleet.toml:2:1: unknown key 'settings.chanel2' (did you mean channel2?)"}},
+        ErrorCase{"setting_outside_its_table",
+                  "threshold = 45\n[settings]\n",
+                  {"fleet.toml:1:1: 'threshold' is a setting: it belongs in the [settings] "
+                   "table"}},
+        ErrorCase{"setting_in_the_receiver_table",
+                  "[receiver]\nthreshold = 45\n",
+                  {"fleet.toml:2:1: 'threshold' is a setting: it belongs in the [settings] "
+                   "table, not [receiver]"}},
+        ErrorCase{"string_left_open",
+                  "[settings]\nchannel1 = \"134.000\nthreshold = 4\n",
+                  {"fleet.toml:2:12: this string is not closed on its line (a closing quote is "
+                   "missing)"}},
+        ErrorCase{"nul_byte",
+                  std::string("[settings]\nthreshold = 4\0\n", 26),
+                  {"fleet.toml:2:14: a NUL byte: a settings file is text"}},
         // Every error is named, not only the first.
         ErrorCase{"several",
                   "[settings]\nchannel1 = \"139.000\"\nthreshold = 100\naudio_level = 40\n",
-                  {"fleet.toml:2:12: settings.channel1 = \"139.000\": Invalid frequency",
-                   "fleet.toml:3:13: settings.threshold = 100: Invalid Threshold value",
-                   "fleet.toml:4:15: settings.audio_level = 40: Invalid Audio Level"}}),
+                  {"fleet.toml:2:12: settings.channel1 = \"139.000\": " + kChannelRule,
+                   "fleet.toml:3:13: settings.threshold = 100: " + kThresholdRule,
+                   "fleet.toml:4:15: settings.audio_level = 40: Invalid Audio Level: expected 0 "
+                   "to 31"}}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
-TEST(SettingsFile, ValuesTheWindowAcceptsPass) {
-    // What the window sends for these texts, it sends from a file too.
-    for (const char* text :
-         {"134.000", "138.990", "135.1", "134", "135,25", "134.0009", "138.500 MHz"}) {
-        EXPECT_EQ(checkChannelText(text), "") << text;
+TEST(SettingsFile, EveryChannelIsTakenExactlyAndSentAsWritten) {
+    for (const char* text : {"138.5", "138.500", "138.500 MHz", "138.500MHz", "0138.50"}) {
+        EXPECT_EQ(channelCodeOfText(text), 8500) << text;
     }
-    EXPECT_EQ(checkThreshold(-5), "");
-    EXPECT_EQ(checkThreshold(99), "");
-    EXPECT_EQ(checkAudioLevel(0), "");
-    EXPECT_EQ(checkAudioLevel(31), "");
+    EXPECT_EQ(channelCodeOfText("134"), 4000);
+    EXPECT_EQ(channelCodeOfText("138.990"), 8990);
+    // Every channel the receiver takes: the file's text gives its code, and STORE sends
+    // exactly that code for it.
+    for (int32_t code = kChannelCodes.low; code <= kChannelCodes.high; ++code) {
+        const std::string text = channelCodeText(code);
+        ASSERT_EQ(channelCodeOfText(text), code) << text;
+        ASSERT_EQ(storeChannelCode(text), code) << text;
+    }
 }
 
 class JsonErrors : public ::testing::TestWithParam<ErrorCase> {};
@@ -186,20 +224,28 @@ INSTANTIATE_TEST_SUITE_P(
                    "expected string literal"}},
         ErrorCase{"unknown_key",
                   "{\"settings\": {\"threshhold\": 4}}",
-                  {"fleet.json: unknown key 'settings.threshhold'"}},
+                  {"fleet.json:1:15: unknown key 'settings.threshhold' (did you mean "
+                   "threshold?)"}},
         ErrorCase{"wrong_type",
                   "{\"settings\": {\"lna_supply\": \"yes\"}}",
-                  {"fleet.json: settings.lna_supply: wrong type: expected true or false, found "
-                   "a string"}},
+                  {"fleet.json:1:29: settings.lna_supply: wrong type: expected true or false, "
+                   "found a string"}},
         ErrorCase{"number_beyond_a_double",
                   "{\"settings\": {\"threshold\": 1e999}}",
-                  {"fleet.json: number overflow parsing '1e999'"}},
+                  {"fleet.json:1:32: number overflow parsing '1e999'"}},
         ErrorCase{"not_an_object",
                   "[1, 2]",
-                  {"fleet.json: wrong type: expected an object, found an array"}},
-        ErrorCase{"frequency",
-                  "{\"settings\": {\"channel4\": \"140.000\"}}",
-                  {"fleet.json: settings.channel4 = \"140.000\": Invalid frequency"}}),
+                  {"fleet.json:1:1: wrong type: expected an object, found an array"}},
+        ErrorCase{"value_error_with_its_place",
+                  "{\"settings\": {\n  \"channel4\": \"140.000\"}}",
+                  {"fleet.json:2:15: settings.channel4 = \"140.000\": " + kChannelRule}},
+        ErrorCase{"key_named_twice",
+                  "{\"settings\": {\"threshold\": 4,\n \"threshold\": 5}}",
+                  {"fleet.json:2:2: the key 'settings.threshold' is named twice (first at "
+                   "1:15)"}},
+        ErrorCase{"nul_byte",
+                  std::string("{\"settings\": {}}\0{}", 19),
+                  {"fleet.json:1:17: a NUL byte: a settings file is text"}}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
 TEST(SettingsFile, Latin1RoundTrip) {
@@ -218,4 +264,4 @@ TEST(SettingsFile, FormatFollowsTheName) {
 }
 
 }  // namespace
-}  // namespace tamlo::cli
+}  // namespace tamlo

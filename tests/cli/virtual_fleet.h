@@ -11,8 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "cli/front_end.h"
+#include "cli/tamlo_program.h"
 #include "sim/virtual_line.h"
+#include "test_files.h"
 
 namespace tamlo::cli::testing {
 
@@ -56,11 +57,17 @@ class VirtualFleet {
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = [] { return int64_t{0}; },
+            .files = files,
+            .readStandardInput =
+                [this](int64_t) {
+                    return FileText{standardInput, {}};
+                },
             .out = out,
             .err = err,
             .terminal = false,
             .unicode = true,
-            .interrupts = interrupts,
+            .stopRequests = stopRequests,
+            .stopSignal = nullptr,
             .interruptible = false,
         };
         return runTamlo(args, platform);
@@ -68,7 +75,9 @@ class VirtualFleet {
 
     std::ostringstream out;
     std::ostringstream err;
-    const std::atomic<int>* interrupts = nullptr;
+    std::string standardInput;
+    const std::atomic<int>* stopRequests = nullptr;
+    PlatformFileStore files;
 
   private:
     class Recorder final : public WireTap {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-namespace tamlo::cli {
+namespace tamlo {
 
 struct UnsafeCharacter {
     int64_t line = 0;    // from 1
@@ -22,4 +22,4 @@ struct UnsafeCharacter {
 // byte with whatever follows), so that a character the library might see is never missed.
 std::optional<UnsafeCharacter> firstUnsafeTomlCharacter(std::string_view text);
 
-}  // namespace tamlo::cli
+}  // namespace tamlo

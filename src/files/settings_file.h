@@ -5,7 +5,8 @@
 //               read_at); informational, never written to a receiver
 //   [settings]  channel1..channel6 ("138.500", MHz, as text so no digit is lost to
 //               floating point), threshold, audio_level, diversity, lna_supply
-// Every key may be left out; what a command needs and lacks is its own error.
+// Every key may be left out; what a command needs and lacks is its own error. A value is
+// taken exactly as written or refused: a typo must never become another frequency.
 #pragma once
 
 #include <array>
@@ -15,11 +16,13 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/outcome.h"
-
-namespace tamlo::cli {
+namespace tamlo {
 
 enum class FileFormat { Toml, Json };
+
+// Files are small: anything larger is not a settings file, and is refused before it is read
+// (a device such as /dev/zero would otherwise be read for ever).
+inline constexpr int64_t kMaxSettingsFileBytes = 64 * 1024;
 
 struct ReceiverInfo {
     std::string port;
@@ -30,7 +33,8 @@ struct ReceiverInfo {
 };
 
 struct SettingsFile {
-    std::array<std::optional<std::string>, 6> channels;
+    // In 1 kHz steps above 130 MHz, as a STORE writes them: 138.500 MHz is 8500.
+    std::array<std::optional<int32_t>, 6> channelCodes;
     std::optional<int64_t> threshold;
     std::optional<int64_t> audioLevel;
     std::optional<bool> diversity;
@@ -39,18 +43,11 @@ struct SettingsFile {
 
     // How many of the settings keys are present.
     int settingCount() const;
+    bool sameSettings(const SettingsFile& other) const;
 };
 
-// The keys of the [settings] table, as a file spells them.
-inline constexpr std::string_view kChannelKeys[6] = {"channel1", "channel2", "channel3",
-                                                     "channel4", "channel5", "channel6"};
-inline constexpr std::string_view kThresholdKey = "threshold";
-inline constexpr std::string_view kAudioLevelKey = "audio_level";
-inline constexpr std::string_view kDiversityKey = "diversity";
-inline constexpr std::string_view kLnaSupplyKey = "lna_supply";
-
 // One thing wrong with a file, worded for the user: "fleet.toml:7:12: settings.channel3 =
-// "139.000": Invalid frequency". line and column are 0 where the format gives none.
+// "139.000": Invalid frequency ...". line and column are 0 where there are none.
 struct FileError {
     std::string file;
     int64_t line = 0;
@@ -65,29 +62,16 @@ struct FileParse {
     bool ok() const { return errors.empty(); }
 };
 
-// Reads a file's text; fileName only names it in errors. Every value is checked with the
-// window program's own rules and messages ("Invalid frequency", "Invalid Threshold value",
-// "Invalid Audio Level") before anything can be sent.
+// Reads a file's text; fileName only names it in errors. Every value is checked before
+// anything can be sent.
 FileParse parseSettingsToml(std::string_view text, const std::string& fileName);
 FileParse parseSettingsJson(std::string_view text, const std::string& fileName);
 // By the name's extension: ".json" is JSON, anything else TOML.
 FileFormat formatOfName(std::string_view fileName);
 FileParse parseSettings(std::string_view text, const std::string& fileName, FileFormat format);
 
-// The window program's words for an outcome ("" for Ok), so that a user sees the same
-// message from either program.
-std::string outcomeText(Outcome outcome);
-
-// The checks of one value alone; empty when it passes, else the window program's message.
-std::string checkChannelText(std::string_view text);
-std::string checkThreshold(int64_t value);
-std::string checkAudioLevel(int64_t value);
-
 std::string writeSettingsToml(const SettingsFile& file);
 std::string writeSettingsJson(const SettingsFile& file);
+std::string writeSettings(const SettingsFile& file, FileFormat format);
 
-// The receiver's bytes are 8-bit; files are UTF-8, so every byte is taken as Latin-1.
-std::string latin1ToUtf8(std::string_view bytes);
-std::string utf8ToLatin1(std::string_view text);
-
-}  // namespace tamlo::cli
+}  // namespace tamlo

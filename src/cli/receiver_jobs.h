@@ -2,36 +2,14 @@
 // program's conversations, run in the same order with the same values.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "cli/board.h"
-#include "cli/receiver_values.h"
-#include "cli/settings_file.h"
-#include "protocol/settings.h"
+#include "cli/fleet_progress.h"
+#include "cli/port_report.h"
+#include "files/settings_file.h"
 #include "serial/exchange.h"
 
 namespace tamlo::cli {
-
-struct PortReport {
-    std::string port;
-    bool ok = true;
-    bool changed = false;      // apply: something differed (and was written, unless dry-run)
-    bool written = false;      // a STORE went out
-    bool interrupted = false;  // Ctrl-C: what was left undone was skipped
-    std::string firmware;      // the version, as "2.05"
-    std::string versionReply;  // the whole reply to "V"
-    std::vector<Difference> differences;
-    std::vector<std::string> warnings;  // "'audio_level' skipped: ..."
-    std::vector<std::string> errors;    // empty when ok
-    std::optional<SettingsFile> read;   // read: what the receiver holds
-
-    void fail(std::string error) {
-        ok = false;
-        errors.push_back(std::move(error));
-    }
-};
 
 struct WorkOptions {
     bool verify = true;

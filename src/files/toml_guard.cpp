@@ -1,6 +1,6 @@
-#include "cli/toml_guard.h"
+#include "files/toml_guard.h"
 
-namespace tamlo::cli {
+namespace tamlo {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::optional<UnsafeCharacter> firstUnsafeTomlCharacter(std::string_view text) {
     return std::nullopt;
 }
 
-}  // namespace tamlo::cli
+}  // namespace tamlo

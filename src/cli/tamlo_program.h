@@ -1,5 +1,5 @@
 // The whole command-line program above the platform: a main builds a Platform (ports,
-// clock, terminal, Ctrl-C, the simulated receiver) and hands it the arguments.
+// clock, files, terminal, signals, the simulated receiver) and hands it the arguments.
 #pragma once
 
 #include <atomic>
@@ -12,7 +12,7 @@
 
 #include "cli/fleet.h"
 #include "cli/options.h"
-#include "serial/clock.h"
+#include "files/file_store.h"
 
 namespace tamlo::cli {
 
@@ -24,22 +24,27 @@ struct Platform {
     // for the port "sim", or the reason it did not start. Null where there is none.
     std::function<bool(const std::string& version, std::string& device, std::string& error)>
         startSimulator;
-    // Now, as an ISO 8601 UTC text (2026-12-07T13:20:05Z), and on a monotonic base in ms.
+    // Now, as an ISO 8601 UTC text (2026-12-07T13:20:05.123Z), and on a monotonic base in ms.
     std::function<std::string()> isoNow;
     std::function<int64_t()> monotonicMs;
+    FileStore& files;
+    // Standard input, whole, for a settings file named "-"; refused beyond maxBytes.
+    std::function<FileText(int64_t maxBytes)> readStandardInput;
     std::ostream& out;
     std::ostream& err;
     bool terminal = false;  // err is a terminal: progress bars
     bool unicode = true;    // the terminal shows UTF-8 block characters
-    // How many times Ctrl-C was pressed; written by the signal handler.
-    const std::atomic<int>* interrupts = nullptr;
-    // Pauses may be cut short after Ctrl-C (off for virtual-time lines, which keep time
+    // How many times the user asked the program to stop (Ctrl-C, SIGTERM, SIGHUP), and the
+    // number of the first signal; written by the signal handler.
+    const std::atomic<int>* stopRequests = nullptr;
+    const std::atomic<int>* stopSignal = nullptr;
+    // Pauses may be cut short after a stop (off for virtual-time lines, which keep time
     // themselves).
     bool interruptible = true;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a
-// usage or file error, 130 interrupted.
+// usage or file error, 128 + the signal's number when stopped (130 for Ctrl-C).
 int runTamlo(const Options& options, Platform& platform);
 int runTamlo(const std::vector<std::string>& args, Platform& platform);
 

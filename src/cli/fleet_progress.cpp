@@ -1,13 +1,13 @@
-#include "cli/board.h"
+#include "cli/fleet_progress.h"
 
 #include <algorithm>
 
 namespace tamlo::cli {
 
-Board::Board(std::vector<std::string> ports, TimeSource nowMs)
+FleetProgress::FleetProgress(std::vector<std::string> ports, TimeSource nowMs)
     : ports_(std::move(ports)), nowMs_(std::move(nowMs)), states_(ports_.size()) {}
 
-void Board::phase(size_t index, std::string name, int32_t expectedMs) {
+void FleetProgress::phase(size_t index, std::string name, int32_t expectedMs) {
     const int64_t now = nowMs_();
     std::lock_guard lock(mutex_);
     State& s = states_[index];
@@ -16,7 +16,7 @@ void Board::phase(size_t index, std::string name, int32_t expectedMs) {
     s.expectedMs = expectedMs;
 }
 
-bool Board::beginWrite(size_t index, int32_t expectedMs) {
+bool FleetProgress::beginWrite(size_t index, int32_t expectedMs) {
     const int64_t now = nowMs_();
     std::lock_guard lock(mutex_);
     if (cancelled_) {
@@ -30,26 +30,37 @@ bool Board::beginWrite(size_t index, int32_t expectedMs) {
     return true;
 }
 
-void Board::endWrite(size_t index) {
+void FleetProgress::endWrite(size_t index) {
     std::lock_guard lock(mutex_);
     states_[index].writing = false;
 }
 
-void Board::finish(size_t index) {
+void FleetProgress::finish(size_t index, bool ok) {
     {
         std::lock_guard lock(mutex_);
         states_[index].finished = true;
+        states_[index].failed = !ok;
         states_[index].writing = false;
     }
     finished_.notify_all();
 }
 
-int32_t Board::leftMs(const State& state, int64_t nowMs) const {
+void FleetProgress::addSent(size_t index, int64_t bytes) {
+    std::lock_guard lock(mutex_);
+    states_[index].sent += bytes;
+}
+
+int64_t FleetProgress::sent(size_t index) const {
+    std::lock_guard lock(mutex_);
+    return states_[index].sent;
+}
+
+int32_t FleetProgress::leftMs(const State& state, int64_t nowMs) const {
     const int64_t left = state.startMs + state.expectedMs - nowMs;
     return static_cast<int32_t>(std::clamp<int64_t>(left, 0, state.expectedMs));
 }
 
-std::vector<Board::Writing> Board::cancel() {
+std::vector<FleetProgress::Writing> FleetProgress::cancel() {
     const int64_t now = nowMs_();
     std::lock_guard lock(mutex_);
     cancelled_ = true;
@@ -62,22 +73,33 @@ std::vector<Board::Writing> Board::cancel() {
     return writing;
 }
 
-bool Board::cancelled() const {
+void FleetProgress::abort() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    aborted_ = true;
+}
+
+bool FleetProgress::cancelled() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
 }
 
-bool Board::writing(size_t index) const {
+bool FleetProgress::aborted() const {
+    std::lock_guard lock(mutex_);
+    return aborted_;
+}
+
+bool FleetProgress::writing(size_t index) const {
     std::lock_guard lock(mutex_);
     return states_[index].writing;
 }
 
-bool Board::allFinished() const {
+bool FleetProgress::allFinished() const {
     std::lock_guard lock(mutex_);
     return std::all_of(states_.begin(), states_.end(), [](const State& s) { return s.finished; });
 }
 
-void Board::waitAllFinished(std::chrono::milliseconds timeout) const {
+void FleetProgress::waitAllFinished(std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
     finished_.wait_for(lock, timeout, [this] {
         return std::all_of(states_.begin(), states_.end(),
@@ -85,13 +107,13 @@ void Board::waitAllFinished(std::chrono::milliseconds timeout) const {
     });
 }
 
-std::vector<Board::Row> Board::rows() const {
+std::vector<FleetProgress::Row> FleetProgress::rows() const {
     const int64_t now = nowMs_();
     std::lock_guard lock(mutex_);
     std::vector<Row> rows;
     for (size_t i = 0; i < states_.size(); ++i) {
         const State& s = states_[i];
-        Row row{ports_[i], s.phase, 0, leftMs(s, now), s.finished};
+        Row row{ports_[i], s.phase, 0, leftMs(s, now), s.expectedMs > 0, s.finished, s.failed};
         if (s.finished) {
             row.fraction = 1;
         } else if (s.expectedMs > 0) {

@@ -1,0 +1,43 @@
+#include "cli/tamlo_program.h"
+
+#include "cli/command_context.h"
+
+namespace tamlo::cli {
+
+int runTamlo(const Options& options, Platform& platform) {
+    CommandContext run(options, platform);
+    int status = kExitOk;
+    if (!run.start(status)) {
+        return status;
+    }
+    if (options.command == "ports") {
+        return commandPorts(run);
+    }
+    const std::optional<std::vector<std::string>> ports = run.ports();
+    if (!ports) {
+        return kExitFailed;
+    }
+    if (options.command == "read") {
+        return commandRead(run, *ports);
+    }
+    if (options.command == "write" || options.command == "apply") {
+        return commandWrite(run, *ports, options.command == "apply");
+    }
+    if (options.command == "rssi") {
+        return commandRssi(run, *ports);
+    }
+    run.error("unknown command '" + options.command + "'");
+    return kExitUsage;
+}
+
+int runTamlo(const std::vector<std::string>& args, Platform& platform) {
+    Options options;
+    if (const std::optional<int> status =
+            parseOptions(args, options, platform.out, platform.err,
+                         static_cast<bool>(platform.startSimulator))) {
+        return *status;
+    }
+    return runTamlo(options, platform);
+}
+
+}  // namespace tamlo::cli

@@ -1,0 +1,20 @@
+// The user's files on a POSIX system: open, read, write, fsync, rename.
+#pragma once
+
+#include <cstdint>
+
+#include "files/file_store.h"
+
+namespace tamlo {
+
+class PosixFileStore final : public FileStore {
+  public:
+    FileText read(const std::string& path, int64_t maxBytes) override;
+    std::string cannotWrite(const std::string& path) override;
+    std::string replace(const std::string& path, std::string_view bytes) override;
+
+  private:
+    uint64_t temporaryCount_ = 0;  // tells this process's temporary files apart
+};
+
+}  // namespace tamlo

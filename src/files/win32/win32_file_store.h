@@ -1,0 +1,21 @@
+// The user's files on Windows: CreateFileA, ReadFile, WriteFile, FlushFileBuffers, and
+// ReplaceFileA or MoveFileExA for the rename.
+#pragma once
+
+#include <cstdint>
+
+#include "files/file_store.h"
+
+namespace tamlo {
+
+class Win32FileStore final : public FileStore {
+  public:
+    FileText read(const std::string& path, int64_t maxBytes) override;
+    std::string cannotWrite(const std::string& path) override;
+    std::string replace(const std::string& path, std::string_view bytes) override;
+
+  private:
+    uint64_t temporaryCount_ = 0;
+};
+
+}  // namespace tamlo
