@@ -1,5 +1,6 @@
 #include "cli/fleet.h"
 
+#include <exception>
 #include <thread>
 
 namespace tamlo::cli {
@@ -81,7 +82,14 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
         return report;
     }
     Line line{watched, clock, connection->tap()};
-    report = job(line, name, progress);
+    try {
+        report = job(line, name, progress);
+    } catch (const std::exception& e) {
+        // Never expected; the port is still released and the others go on.
+        report = PortReport{};
+        report.port = name;
+        report.fail(std::string("stopped by an internal error: ") + e.what());
+    }
     watched.closePort();
     return report;
 }

@@ -18,14 +18,14 @@ namespace {
 
 constexpr std::string_view kCommands[] = {"ports", "read", "write", "apply", "rssi"};
 
-// Help without the library's own notation: no "{2.05}" in a flag's name.
+// Help without the library's own notation: "--simulate[=VERSION]", not "--simulate{2.05}".
 class HelpFormatter final : public CLI::Formatter {
   public:
     std::string make_option_name(const CLI::Option* option, bool positional) const override {
         std::string name = CLI::Formatter::make_option_name(option, positional);
         const size_t brace = name.find('{');
         if (brace != std::string::npos) {
-            name.erase(brace, name.find('}', brace) + 1 - brace);
+            name.replace(brace, name.find('}', brace) + 1 - brace, "[=VERSION]");
         }
         return name;
     }
@@ -118,7 +118,6 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
             "--simulate{" + std::string(kDefaultSimulatedVersion) + "}", simulated,
             "run a simulated receiver (firmware VERSION, default " +
                 std::string(kDefaultSimulatedVersion) + ") in this process, as port \"sim\"");
-        simulate->option_text("[=VERSION]");
     }
 
     CLI::App* ports = app.add_subcommand("ports", "list the serial ports that open");
