@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/configurator.h"
+#include "ppm.h"
 #include "sim/options.h"
 #include "sim/virtual_line.h"
 #include "text/conversions.h"
-#include "trace/ppm.h"
 #include "ui/memory_window.h"
 
 namespace tamlo {

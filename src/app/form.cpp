@@ -32,7 +32,7 @@ void showAudioControls(Window& window, const DeviceSettings& settings, int gener
 
 std::string firmwareStatusText(const FirmwareIdentity& identity) {
     std::string status = "TamloX, firmware version " + leftPart(identity.reply, 4);
-    if (identity.firmwareCode >= 200) {
+    if (firmwareTraits(identity.firmwareCode).buildStamp) {
         status += "   " + rightPart(identity.reply, 9);
     }
     return status;
@@ -45,42 +45,50 @@ void identifyIntoForm(Line& line, ProcessState& state, Window& window) {
 }
 
 SettingsRead readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
-    DeviceSettings& settings = state.settings;
-    flushInput(line.port);
-    const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
-    SettingsRead read;
+    // The form reacts to the read as it goes: the audio frame and label before "X" goes out,
+    // the field and check boxes once the block was accepted.
+    class FormReaction final : public SettingsReadObserver {
+      public:
+        FormReaction(ProcessState& state, Window& window)
+            : state_(state),
+              window_(window),
+              traits_(firmwareTraits(state.settings[firmwareCode])) {}
 
-    if (traits.hexBlock) {
-        createGenerationControl(window, ids::AudioLevelFrame, traits.number);
-        createGenerationControl(window, ids::AudioLevelLabel, traits.number);
-        read.hex = requestHexBlock(line, traits, settings);
-        if (read.hex->accepted()) {
-            showAudioControls(window, settings, traits.number);
-            state.audioControlsGeneration = traits.number;
-        } else {
-            state.errorCode = errors::CommunicationError;
+        void blockRequested(SettingsBlock block) override {
+            if (block == SettingsBlock::Hex) {
+                createGenerationControl(window_, ids::AudioLevelFrame, traits_.number);
+                createGenerationControl(window_, ids::AudioLevelLabel, traits_.number);
+            }
         }
-    }
-    if (traits.lowersTrace) {
-        // The graph of these generations sits 60 pixels lower, whether or not the block
-        // arrived.
-        state.traceOffset = kLoweredTraceOffset;
-    }
-    // Generation 2 asks for the text block even when its hex block was refused.
-    if (traits.textBlock) {
-        read.text = requestTextBlock(line, settings);
-        if (!read.text->accepted()) {
-            state.errorCode = errors::CommunicationError;
+        void blockAnswered(SettingsBlock block, const BlockReply& reply,
+                           const DeviceSettings& settings) override {
+            if (!reply.accepted()) {
+                state_.errorCode = errors::CommunicationError;
+            } else if (block == SettingsBlock::Hex) {
+                showAudioControls(window_, settings, traits_.number);
+                state_.audioControlsGeneration = traits_.number;
+            }
+            if (block == SettingsBlock::Hex && traits_.lowersTrace) {
+                // The graph of these generations sits lower, whether or not the block arrived.
+                state_.traceOffset = kLoweredTraceOffset;
+            }
         }
-    }
 
+      private:
+        ProcessState& state_;
+        Window& window_;
+        const GenerationTraits& traits_;
+    };
+
+    FormReaction reaction(state, window);
+    const SettingsRead read = readSettings(line, state.settings, &reaction);
     // A short reply leaves the form as it was, so the user never sees half a LOAD.
     if (state.errorCode != errors::CommunicationError) {
         for (int n = 1; n <= 6; ++n) {
             window.setControlText(ids::ChannelField1 + n - 1,
-                                  formatChannelText(settings.channel(n)));
+                                  formatChannelText(state.settings.channel(n)));
         }
-        window.setControlText(ids::ThresholdField, formatInteger(settings[threshold]));
+        window.setControlText(ids::ThresholdField, formatInteger(state.settings[threshold]));
     }
     return read;
 }

@@ -59,6 +59,20 @@ std::string_view withoutUnit(std::string_view text) {
     return text;
 }
 
+// The values that one generation or another takes (an empty range counts for none).
+template <typename Field>
+IntegerRange unionOfGenerations(Field field) {
+    std::optional<IntegerRange> all;
+    for (const GenerationTraits& traits : allGenerationTraits()) {
+        const IntegerRange own = field(traits);
+        if (own.low > own.high) {
+            continue;
+        }
+        all = all ? IntegerRange{std::min(all->low, own.low), std::max(all->high, own.high)} : own;
+    }
+    return all.value_or(IntegerRange{0, -1});
+}
+
 }  // namespace
 
 std::span<const SettingKey> settingKeys() {
@@ -150,13 +164,11 @@ std::string channelCodeText(int32_t channelCode) {
 }
 
 IntegerRange thresholdRange() {
-    IntegerRange range = generationTraits(1).thresholdReadBack;
-    for (int generation = 2; generation <= 3; ++generation) {
-        const IntegerRange& own = generationTraits(generation).thresholdReadBack;
-        range.low = std::min(range.low, own.low);
-        range.high = std::max(range.high, own.high);
-    }
-    return range;
+    return unionOfGenerations([](const GenerationTraits& t) { return t.thresholdReadBack; });
+}
+
+IntegerRange audioLevelRange() {
+    return unionOfGenerations([](const GenerationTraits& t) { return t.audioLevels; });
 }
 
 std::string channelProblem(std::string_view text) {
@@ -181,11 +193,12 @@ std::string thresholdProblem(int64_t value) {
 }
 
 std::string audioLevelProblem(int64_t value) {
-    if (kAudioLevels.holds(value)) {
+    const IntegerRange range = audioLevelRange();
+    if (range.holds(value)) {
         return {};
     }
     return std::string(outcomeText(Outcome::InvalidAudioLevel)) + ": expected " +
-           formatInteger(kAudioLevels.low) + " to " + formatInteger(kAudioLevels.high);
+           formatInteger(range.low) + " to " + formatInteger(range.high);
 }
 
 std::string_view expectedType(KeyKind kind) {

@@ -41,8 +41,9 @@ std::optional<int32_t> channelCodeOfText(std::string_view text);
 // 8500 gives "138.500".
 std::string channelCodeText(int32_t channelCode);
 
-// The thresholds some generation reads back as written.
+// The thresholds some generation reads back as written, and the audio levels some takes.
 IntegerRange thresholdRange();
+IntegerRange audioLevelRange();
 
 // What is wrong with a value, worded for the user with the window's message first and then
 // the accepted form and range; empty when it passes.

@@ -22,6 +22,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .audioCommand = false,
      .lnaCommand = false,
      .lowersTrace = false,
+     .buildStamp = false,
+     .audioLevels = {0, -1},
      .thresholdReadBack = {-99999, 99}},
     {.number = 2,
      .hexBlock = true,
@@ -32,6 +34,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .audioCommand = true,
      .lnaCommand = false,
      .lowersTrace = true,
+     .buildStamp = false,
+     .audioLevels = {0, 31},
      .thresholdReadBack = {-99999, 99}},
     {.number = 3,
      .hexBlock = true,
@@ -42,6 +46,8 @@ constexpr std::array<GenerationTraits, 3> kTraits{{
      .audioCommand = true,
      .lnaCommand = true,
      .lowersTrace = true,
+     .buildStamp = true,
+     .audioLevels = {0, 31},
      .thresholdReadBack = {-128, 99}},
 }};
 
@@ -67,6 +73,10 @@ const GenerationTraits& generationTraits(int generation) {
         generation = 1;
     }
     return kTraits[static_cast<size_t>(generation - 1)];
+}
+
+std::span<const GenerationTraits> allGenerationTraits() {
+    return kTraits;
 }
 
 const GenerationTraits& firmwareTraits(int32_t firmwareCode) {

@@ -15,8 +15,8 @@ std::string request(Line& line, std::string_view command, int32_t waitMs) {
     return readResponse(line.port, command);
 }
 
-}  // namespace
-
+// "X": an accepted reply is parsed into settings (with the LNA byte when the generation has
+// it); a short one leaves them as they were.
 BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings) {
     const std::string reply = request(line, "X", kHexBlockWaitMs);
     const int64_t length = textLength(reply);
@@ -27,6 +27,7 @@ BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSet
     return {BlockOutcome::Accepted, length};
 }
 
+// "M": likewise.
 BlockReply requestTextBlock(Line& line, DeviceSettings& settings) {
     const std::string reply = request(line, "M", kTextBlockWaitMs);
     const int64_t length = textLength(reply);
@@ -37,22 +38,30 @@ BlockReply requestTextBlock(Line& line, DeviceSettings& settings) {
     return {BlockOutcome::Accepted, length};
 }
 
+}  // namespace
+
 int32_t readNominalMs(const GenerationTraits& traits) {
     return (traits.hexBlock ? kCommandPauseMs + kHexBlockWaitMs : 0) +
            (traits.textBlock ? kCommandPauseMs + kTextBlockWaitMs : 0);
 }
 
-SettingsRead readSettings(Line& line, DeviceSettings& settings) {
+SettingsRead readSettings(Line& line, DeviceSettings& settings, SettingsReadObserver* observer) {
+    SettingsReadObserver silent;
+    SettingsReadObserver& tell = observer != nullptr ? *observer : silent;
     flushInput(line.port);
     const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
     SettingsRead read;
     if (traits.hexBlock) {
+        tell.blockRequested(SettingsBlock::Hex);
         read.hex = requestHexBlock(line, traits, settings);
+        tell.blockAnswered(SettingsBlock::Hex, *read.hex, settings);
     }
     // Generation 2 asks for the text block even when its hex block was refused; there is
     // no flush between the two requests.
     if (traits.textBlock) {
+        tell.blockRequested(SettingsBlock::Text);
         read.text = requestTextBlock(line, settings);
+        tell.blockAnswered(SettingsBlock::Text, *read.text, settings);
     }
     return read;
 }

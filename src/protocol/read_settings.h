@@ -36,23 +36,34 @@ constexpr int64_t hexByteEnd(int k) {
     return 3 * int64_t{k} + 2;
 }
 
-// Sends "X", waits, collects; an accepted reply is parsed into settings (with the LNA byte
-// when the generation has it). A short one leaves settings as they were.
-BlockReply requestHexBlock(Line& line, const GenerationTraits& traits, DeviceSettings& settings);
-// Sends "M", waits, collects; an accepted reply is parsed into settings.
-BlockReply requestTextBlock(Line& line, DeviceSettings& settings);
-
 // The waits of a read of the generation's blocks: each command's 200 ms and its block's wait.
 int32_t readNominalMs(const GenerationTraits& traits);
 
-// A whole read for a front end without a form: flushInput, then the blocks of the
-// generation of settings[firmwareCode] in their order. Absent: not asked for.
+// What a whole read did: the blocks of the generation in their order. Absent: not asked for.
 struct SettingsRead {
     std::optional<BlockReply> hex;
     std::optional<BlockReply> text;
     bool accepted() const { return (!hex || hex->accepted()) && (!text || text->accepted()); }
 };
-SettingsRead readSettings(Line& line, DeviceSettings& settings);
+
+enum class SettingsBlock { Hex, Text };
+
+// Told what a read does as it does it, so that a front end with a form can make its
+// controls around the requests (the window makes the audio frame and label before "X" goes
+// out, the field and check boxes once a block was accepted) without running the requests
+// itself.
+class SettingsReadObserver {
+  public:
+    virtual ~SettingsReadObserver() = default;
+    // The block's command is about to go out.
+    virtual void blockRequested(SettingsBlock) {}
+    // Its reply was judged; an accepted one has been parsed into the settings.
+    virtual void blockAnswered(SettingsBlock, const BlockReply&, const DeviceSettings&) {}
+};
+
+// The one read: flushInput, then the blocks of the generation of settings[firmwareCode].
+SettingsRead readSettings(Line& line, DeviceSettings& settings,
+                          SettingsReadObserver* observer = nullptr);
 
 // The parsers write only the slots they find.
 void parseTextSettings(std::string_view text, DeviceSettings& settings);

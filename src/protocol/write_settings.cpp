@@ -71,7 +71,7 @@ class Planner {
         }
         // The threshold goes whatever happened above, when it is valid itself.
         const int32_t thresholdValue = low32(parseInteger(values.threshold));
-        if (!holdsValue(values.threshold) || !thresholdInRange(thresholdValue)) {
+        if (!holdsValue(values.threshold) || thresholdValue > traits_.highestThreshold) {
             fail(Outcome::InvalidThreshold);
         } else {
             paced("T" + formatInteger(thresholdValue), "the threshold");
@@ -87,7 +87,7 @@ class Planner {
     // "L" and the level as two digits, then the switches as 0 or 1.
     void planAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
         const int32_t level = low32(parseInteger(levelText));
-        if (!holdsValue(levelText) || !audioLevelInRange(level)) {
+        if (!holdsValue(levelText) || !traits_.audioLevels.holds(level)) {
             fail(Outcome::InvalidAudioLevel);
             return;
         }

@@ -41,16 +41,9 @@ struct StoreResult {
     Outcome last() const { return failures.empty() ? Outcome::Ok : failures.back().outcome; }
 };
 
-// The values the receiver takes: channels of 134.000 to 138.990 MHz (in 1 kHz steps above
-// 130 MHz), a threshold of 99 or less (it has no lower bound) and an audio level of 0 to 31.
+// The channels every generation takes: 134.000 to 138.990 MHz, in 1 kHz steps above
+// 130 MHz. The threshold and the audio level are the generation's own (its traits).
 inline constexpr IntegerRange kChannelCodes{4000, 8990};
-inline constexpr IntegerRange kAudioLevels{0, 31};
-inline bool thresholdInRange(int64_t value) {
-    return value <= 99;
-}
-inline bool audioLevelInRange(int64_t value) {
-    return kAudioLevels.holds(value);
-}
 
 // One channel text: it must begin with "13" and give a code of 4000..8990.
 bool channelPasses(std::string_view channelText, int32_t channelCode);

@@ -12,6 +12,9 @@ namespace tamlo {
 
 inline constexpr Rgb kGridColour{0, 192, 64};
 inline constexpr Rgb kCurveColour{255, 255, 0};
+// How far the curve and the threshold line sit lower for the receivers whose generation
+// lowers the trace.
+inline constexpr int16_t kLoweredTraceOffset = 60;
 
 // The two off-screen images, replaced by number. Making an image or starting to draw
 // into it can fail on a platform short of resources; a test derives from this class to

@@ -72,16 +72,22 @@ const GenerationForm& generationForm(int generation) {
     // Generation 1 has no audio-level controls; 2 and 3 place theirs differently, and the
     // box at id 42 is " Diversity" in one and " LNA supply" in the other.
     static constexpr std::array<GenerationForm, 3> kForms{{
-        {},
-        {.controls = kGeneration2,
-         .audioControls = true,
-         .diversityCheck = ids::DiversityOrLnaCheck},
-        {.controls = kGeneration3,
-         .audioControls = true,
+        {.generation = 1, .controls = {}, .diversityCheck = 0, .lnaCheck = 0},
+        {.generation = 2,
+         .controls = kGeneration2,
+         .diversityCheck = ids::DiversityOrLnaCheck,
+         .lnaCheck = 0},
+        {.generation = 3,
+         .controls = kGeneration3,
          .diversityCheck = ids::DiversityCheck3,
          .lnaCheck = ids::DiversityOrLnaCheck},
     }};
-    return kForms[generation == 2 || generation == 3 ? static_cast<size_t>(generation - 1) : 0];
+    for (const GenerationForm& form : kForms) {
+        if (form.generation == generation) {
+            return form;
+        }
+    }
+    return kForms.front();
 }
 
 const ControlSpec* generationControl(int id, int generation) {
@@ -93,14 +99,14 @@ const ControlSpec* generationControl(int id, int generation) {
     return nullptr;
 }
 
-const ControlSpec* findControl(int id, int generation) {
+const ControlSpec* findControl(int id) {
     if (id == ids::TraceImage) {
         return &kTraceImageSpec;
     }
     if (const ControlSpec* item = findIn(kFixed, id)) {
         return item;
     }
-    return generationControl(id, generation);
+    return findIn(kGeneration3, id);
 }
 
 std::string_view accessibleName(int id) {

@@ -79,15 +79,16 @@ const ControlSpec* generationControl(int id, int generation);
 
 // What a settings read of a generation puts on the form, and which check box is which.
 struct GenerationForm {
+    int generation = 1;
     std::span<const ControlSpec> controls;  // in creation order
-    bool audioControls = false;             // frame, label, field and check boxes exist at all
     int diversityCheck = 0;                 // id of " Diversity", 0 when none
     int lnaCheck = 0;                       // id of " LNA supply", 0 when none
 };
+// The form of generation 1 (no controls) for a generation the table does not know.
 const GenerationForm& generationForm(int generation);
 
-// Any control of the table by id, fixed or (for the given generation) dependent.
-const ControlSpec* findControl(int id, int generation = 3);
+// Any control of the table by id: fixed, or as the newest generation places it.
+const ControlSpec* findControl(int id);
 
 // The text of the label that names a field or display ("Channel 1", "Threshold", "RSSI",
 // "Audio level"), for screen readers: the labels are created after their fields, so a

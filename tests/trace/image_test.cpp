@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "trace/ppm.h"
+#include "ppm.h"
 
 namespace tamlo {
 namespace {

@@ -1,4 +1,4 @@
-#include "trace/ppm.h"
+#include "ppm.h"
 
 #include <fstream>
 
