@@ -19,19 +19,21 @@ int32_t errorCodeOf(Outcome outcome) {
 }
 
 std::string_view errorMessage(int32_t errorCode) {
+    // The conversations' outcomes are worded once, in the protocol, for both programs; the
+    // two codes about the port are the window's own.
     switch (errorCode) {
         case errors::CommunicationError:
-            return "Communication Error";
+            return outcomeText(Outcome::ShortReply);
         case errors::InvalidFrequency:
-            return "Invalid frequency";
+            return outcomeText(Outcome::InvalidFrequency);
         case errors::SelectComPort:
             return "Select COM Port";
         case errors::InvalidThreshold:
-            return "Invalid Threshold value";
+            return outcomeText(Outcome::InvalidThreshold);
         case errors::PortNotAvailable:
             return "Communication Port not available";
         case errors::InvalidAudioLevel:
-            return "Invalid Audio Level";
+            return outcomeText(Outcome::InvalidAudioLevel);
         default:
             return {};
     }
