@@ -19,6 +19,7 @@
 #include "serial/logging_port.h"
 #include "sim/pty_server.h"
 #include "tamlo-config/command_line.h"
+#include "tamlo-config/refused_ports.h"
 #include "ui/qt/qt_window.h"
 
 #ifndef TAMLO_VERSION
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
         portOptions.leadingDevices.push_back(simulator->devicePath());
     }
 
-    tamlo::PosixSerialPort devicePort(std::cerr, portOptions);
+    tamlo::PosixSerialPort devicePort(portOptions);
     // --log: every byte through the port, for support cases.
     std::ofstream logFile;
     std::unique_ptr<tamlo::SerialLog> serialLog;
@@ -142,7 +143,8 @@ int main(int argc, char** argv) {
         .closeBox = [&] { configurator.onCloseBox(); },
     });
 
-    configurator.startUp();
+    std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)
+              << std::flush;
     if (window.mainWidget() == nullptr) {
         std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
         return 1;

@@ -54,11 +54,12 @@ void SerialLog::line(std::string_view port, std::string_view text) {
 LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label)
     : inner_(inner), log_(log), label_(std::move(label)) {}
 
-bool LoggingSerialPort::openPort(std::string_view name) {
+PortOpening LoggingSerialPort::openPort(std::string_view name) {
     name_ = label_.empty() ? std::string(name) : label_;
-    const bool opened = inner_.openPort(name);
-    log_.event(name_, opened ? "opened" : "did not open");
-    return opened;
+    PortOpening opening = inner_.openPort(name);
+    log_.event(name_,
+               opening ? std::string("opened") : "did not open: " + describeRefusal(opening));
+    return opening;
 }
 
 void LoggingSerialPort::closePort() {

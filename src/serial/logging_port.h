@@ -44,7 +44,7 @@ class LoggingSerialPort final : public SerialPort {
     // label names the port in the log; empty: the name it was opened under.
     LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label = {});
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override { return inner_.bytesWaiting(); }

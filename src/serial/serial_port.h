@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "serial/port_opening.h"
+
 namespace tamlo {
 
 // Time-outs of every open port, in milliseconds: a read of n bytes returns at the latest
@@ -29,9 +31,9 @@ class SerialPort {
   public:
     virtual ~SerialPort() = default;
 
-    // Called only while no port is open. False when the device does not open or refuses
-    // the line settings; nothing stays open then.
-    virtual bool openPort(std::string_view name) = 0;
+    // Called only while no port is open. A refusal says why the device did not open or
+    // why it refused the line settings; nothing stays open then.
+    virtual PortOpening openPort(std::string_view name) = 0;
     // Does nothing when no port is open.
     virtual void closePort() = 0;
     virtual bool isPortOpen() const = 0;

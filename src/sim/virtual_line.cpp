@@ -84,15 +84,24 @@ std::vector<std::string> VirtualLine::portNames() {
     return names;
 }
 
-bool VirtualLine::openPort(std::string_view name) {
-    if (isOpen_ || unplugged() || contains(unopenable_, name) || !contains(ports_, name)) {
-        return false;
+PortOpening VirtualLine::openPort(std::string_view name) {
+    PortOpening opening;
+    if (isOpen_) {
+        opening.refusal = OpenRefusal::Other;
+        opening.systemText = "a port is open already";
+    } else if (contains(unopenable_, name)) {
+        opening.refusal = OpenRefusal::InUse;
+    } else if (unplugged() || !contains(ports_, name)) {
+        opening.refusal = OpenRefusal::Missing;
+    }
+    if (!opening) {
+        return opening;
     }
     catchUp();
     queue_.clear();
     isOpen_ = true;
     openName_ = std::string(name);
-    return true;
+    return opening;
 }
 
 void VirtualLine::closePort() {

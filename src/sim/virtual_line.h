@@ -60,7 +60,7 @@ class VirtualLine : public SerialPort, public Clock {
     std::string openPortName() const { return isOpen_ ? openName_ : std::string(); }
 
     // SerialPort
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return isOpen_; }
     int32_t bytesWaiting() override;

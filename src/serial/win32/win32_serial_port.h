@@ -26,7 +26,7 @@ class Win32SerialPort final : public SerialPort {
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override;
     int32_t bytesWaiting() override;
@@ -36,6 +36,9 @@ class Win32SerialPort final : public SerialPort {
     std::vector<std::string> portNames() override;
 
   private:
+    // Closes handle and says why the open failed, in the system's words too.
+    PortOpening refuse(HANDLE handle, OpenRefusal why, DWORD error);
+
     std::unique_ptr<CommApi> ownApi_;
     CommApi& api_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,7 +74,7 @@ struct RealTimeProgram {
         started = server.start(error);
         options.leadingDevices = {server.devicePath()};
         options.discover = false;
-        port = std::make_unique<PosixSerialPort>(diagnostics, options);
+        port = std::make_unique<PosixSerialPort>(options);
         configurator = std::make_unique<Configurator>(window, *port, clock);
         clock.setPauseService([this] {
             if (onPause) {
@@ -112,7 +111,6 @@ struct RealTimeProgram {
     MessageCatcher messages;
     sim::PtyServer server;
     bool started = false;
-    std::ostringstream diagnostics;
     PosixPortOptions options;
     QtWindow window;
     RealClock clock;
