@@ -79,7 +79,9 @@ int32_t LoggingSerialPort::writePort(const uint8_t* buffer, int32_t count) {
     const int32_t put = inner_.writePort(buffer, count);
     log_.bytes(name_, true, buffer, put);
     if (put < count) {
-        log_.event(name_, "write failed");
+        const std::string failure = inner_.writeFailure();
+        log_.event(name_,
+                   failure.empty() ? std::string("write failed") : "write failed: " + failure);
     }
     return put;
 }

@@ -51,6 +51,7 @@ class LoggingSerialPort final : public SerialPort {
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override { return inner_.portNames(); }
+    std::string writeFailure() const override { return inner_.writeFailure(); }
 
   private:
     SerialPort& inner_;

@@ -42,6 +42,10 @@ class SerialPort {
     // Bytes read or written; 0 on failure or when no port is open.
     virtual int32_t readPort(uint8_t* buffer, int32_t count) = 0;
     virtual int32_t writePort(const uint8_t* buffer, int32_t count) = 0;
+    // The system's words ("Input/output error") for the first write it refused since the
+    // port was opened: a pulled adapter, a closed pseudo-terminal. Empty when none was
+    // refused; a write cut short by its time-out is no refusal. Cleared by openPort.
+    virtual std::string writeFailure() const { return {}; }
     // The names that port discovery probes, in the order they are listed.
     virtual std::vector<std::string> portNames() = 0;
 };

@@ -97,6 +97,7 @@ PortOpening VirtualLine::openPort(std::string_view name) {
     if (!opening) {
         return opening;
     }
+    writeFailure_.clear();
     catchUp();
     queue_.clear();
     isOpen_ = true;
@@ -157,6 +158,9 @@ int32_t VirtualLine::readPort(uint8_t* buffer, int32_t count) {
 }
 
 int32_t VirtualLine::writePort(const uint8_t* buffer, int32_t count) {
+    if (isOpen_ && unplugged() && count > 0 && writeFailure_.empty()) {
+        writeFailure_ = "Input/output error";
+    }
     if (!usable() || buffer == nullptr || count <= 0) {
         return 0;
     }

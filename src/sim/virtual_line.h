@@ -67,6 +67,8 @@ class VirtualLine : public SerialPort, public Clock {
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override;
+    // A write to an unplugged receiver fails as the system would report it.
+    std::string writeFailure() const override { return writeFailure_; }
 
     // Clock
     void pauseMs(int32_t ms) override;
@@ -86,6 +88,7 @@ class VirtualLine : public SerialPort, public Clock {
     std::string openName_;
     std::deque<uint8_t> queue_;
     std::vector<Written> written_;
+    std::string writeFailure_;
     int64_t overflowed_ = 0;
 };
 

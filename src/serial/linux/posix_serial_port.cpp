@@ -138,6 +138,7 @@ PortOpening PosixSerialPort::openPort(std::string_view name) {
         opening.systemText = "a port is open already";
         return opening;
     }
+    writeFailure_.clear();
     const std::string path(name);
     // Without O_NONBLOCK the open of a real port waits for a carrier that the receiver
     // never raises.
@@ -229,6 +230,12 @@ PortOpening PosixSerialPort::refuse(PortOpening opening) {
     return opening;
 }
 
+void PosixSerialPort::noteWriteFailure(int error) {
+    if (writeFailure_.empty()) {
+        writeFailure_ = std::strerror(error);
+    }
+}
+
 int32_t PosixSerialPort::bytesWaiting() {
     if (fd_ < 0) {
         return 0;
@@ -301,6 +308,7 @@ int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            noteWriteFailure(errno);  // EIO: the adapter was pulled, the pty's far end closed
             break;
         }
         // The output queue is full (flow held back by the device): wait for room, but
@@ -312,10 +320,13 @@ int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
         pollfd request{fd_, POLLOUT, 0};
         const int ready = ::poll(&request, 1, pollTimeout(remaining));
         if (ready < 0 && errno != EINTR) {
+            noteWriteFailure(errno);
             break;
         }
         if (ready > 0 && (request.revents & POLLOUT) == 0) {
-            break;  // hung up or failed
+            // Hung up or failed: what the next write would be told.
+            noteWriteFailure(EIO);
+            break;
         }
     }
     return written;

@@ -39,6 +39,7 @@ class PosixSerialPort final : public SerialPort {
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override;
+    std::string writeFailure() const override { return writeFailure_; }
 
     // The descriptor of the open device, -1 when none is open (tests look at its termios).
     int fileDescriptor() const { return fd_; }
@@ -46,12 +47,14 @@ class PosixSerialPort final : public SerialPort {
   private:
     // Closes the device and passes the refusal on.
     PortOpening refuse(PortOpening opening);
+    void noteWriteFailure(int error);
     void releaseDescriptor();
 
     PosixPortOptions options_;
     int fd_ = -1;
     // Whether the exclusive flag on the open device is ours to clear.
     bool setExclusive_ = false;
+    std::string writeFailure_;
 };
 
 }  // namespace tamlo

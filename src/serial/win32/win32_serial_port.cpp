@@ -31,6 +31,7 @@ PortOpening Win32SerialPort::refuse(HANDLE handle, OpenRefusal why, DWORD error)
 PortOpening Win32SerialPort::openPort(std::string_view name) {
     // Callers open only with no port open; a second handle must not leak if one ever does.
     closePort();
+    writeFailure_.clear();
 
     // CreateFileA reads a C string: a name holding a zero byte ends there.
     const std::string path = devicePath(name);
@@ -127,6 +128,9 @@ int32_t Win32SerialPort::writePort(const uint8_t* buffer, int32_t count) {
     }
     DWORD done = 0;
     if (!api_.writeFile(handle_, buffer, static_cast<DWORD>(count), &done)) {
+        if (writeFailure_.empty()) {
+            writeFailure_ = api_.errorText(api_.lastError());  // a pulled adapter, say
+        }
         return 0;
     }
     return done > static_cast<DWORD>(count) ? count : static_cast<int32_t>(done);

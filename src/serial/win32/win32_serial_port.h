@@ -34,6 +34,7 @@ class Win32SerialPort final : public SerialPort {
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     // "COM1" to "COM99".
     std::vector<std::string> portNames() override;
+    std::string writeFailure() const override { return writeFailure_; }
 
   private:
     // Closes handle and says why the open failed, in the system's words too.
@@ -42,6 +43,7 @@ class Win32SerialPort final : public SerialPort {
     std::unique_ptr<CommApi> ownApi_;
     CommApi& api_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string writeFailure_;
 };
 
 // "\\.\" followed by at most the first 59 characters of name.

@@ -389,6 +389,9 @@ TEST(PosixSerialPort, ReadOfAFullCountNeedsNoTimeOut) {
 TEST(PosixSerialPort, UnpluggedReceiverGivesEmptyReadsAndReturns) {
     OpenPort t;
     ASSERT_TRUE(t.port.openPort(t.pty.path()));
+    uint8_t command = 'V';
+    ASSERT_EQ(t.port.writePort(&command, 1), 1);
+    EXPECT_EQ(t.port.writeFailure(), "");
     std::thread unplug([&] {
         std::this_thread::sleep_for(milliseconds(100));
         t.pty.hangUp();
@@ -405,8 +408,14 @@ TEST(PosixSerialPort, UnpluggedReceiverGivesEmptyReadsAndReturns) {
         EXPECT_EQ(t.port.readPort(buffer, 1), 0);
         EXPECT_EQ(t.port.writePort(buffer, 1), 0);
     }
+    // The system's own words, which a front end can pass on.
+    EXPECT_EQ(t.port.writeFailure(), "Input/output error");
     t.port.closePort();
     EXPECT_FALSE(t.port.isPortOpen());
+    // A new open starts clean.
+    PtyPair again;
+    ASSERT_TRUE(t.port.openPort(again.path()));
+    EXPECT_EQ(t.port.writeFailure(), "");
 }
 
 TEST(PosixSerialPort, WriteGivesUpAfterItsTimeOutWhenTheLineIsFull) {

@@ -305,7 +305,7 @@ TEST(Win32SerialPortIo, ReadAndWriteReturnWhatTheDriverMoved) {
         {"whole", true, 5, true, 5, 5, true},
         {"part (time-out)", true, 5, true, 2, 2, true},
         {"none (time-out)", true, 1, true, 0, 0, true},
-        {"failure", true, 5, false, 3, 0, true},
+        {"failure (adapter pulled)", true, 5, false, 3, 0, true},
         {"more than asked", true, 2, true, 9, 2, true},
         {"no port", false, 5, true, 5, 0, false},
         {"zero count", true, 0, true, 5, 0, false},
@@ -321,10 +321,15 @@ TEST(Win32SerialPortIo, ReadAndWriteReturnWhatTheDriverMoved) {
             api.calls.clear();
             api.readWorks = api.writeWorks = c.works;
             api.transferred = c.transferred;
+            api.error = ERROR_DEVICE_NOT_CONNECTED;
             uint8_t buffer[16] = {};
             const int32_t moved =
                 reading ? port.readPort(buffer, c.count) : port.writePort(buffer, c.count);
             EXPECT_EQ(moved, c.expected) << c.what << (reading ? " read" : " write");
+            // Only a write the system refused leaves its words; a time-out is no refusal.
+            EXPECT_EQ(port.writeFailure(),
+                      !reading && c.called && !c.works ? "text of error 1167" : "")
+                << c.what;
             EXPECT_EQ(!api.calls.empty(), c.called) << c.what;
             if (c.called) {
                 EXPECT_EQ(api.requested, static_cast<DWORD>(c.count)) << c.what;
