@@ -101,6 +101,7 @@ DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procR
     std::optional<int64_t> ptyIndex;
     if (device.starts_with("/dev/pts/")) {
         ptyIndex = numberOf(std::string_view(device).substr(9));
+        users.pseudoTerminal = ptyIndex.has_value();
     }
     const int64_t self = ::getpid();
     DirectoryReader processes(procRoot);

@@ -13,6 +13,8 @@ struct DeviceUsers {
     // A process other than ours with the device open; 0 when none was seen.
     int64_t holderPid = 0;
     std::string holderProgram;
+    // The device is a pseudo-terminal (/dev/pts/N).
+    bool pseudoTerminal = false;
     // The process holding the master of the pseudo-terminal; 0 when none was seen or the
     // device is no pseudo-terminal. Ours counts: we may serve it ourselves.
     int64_t serverPid = 0;

@@ -105,11 +105,12 @@ PortOpening permissionRefusal(const std::string& path, int error) {
 
 // The device carries the exclusive flag. A live program that holds it is in use; a flag
 // with nobody behind it was left by a program killed before it could clear it, which a
-// pseudo-terminal keeps for as long as the program serving it runs.
+// pseudo-terminal keeps for as long as the program serving it runs. A real port drops the
+// flag on its last close, so there the flag always has a holder, seen or not.
 PortOpening exclusiveRefusal(const std::string& path) {
     const DeviceUsers users = findDeviceUsers(path);
     PortOpening opening = refusal(OpenRefusal::InUse);
-    if (users.holderPid != 0) {
+    if (users.holderPid != 0 || !users.pseudoTerminal) {
         opening.holderPid = users.holderPid;
         opening.holderProgram = users.holderProgram;
         return opening;
