@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -120,11 +119,10 @@ void benchGeneration(const Generation& generation, int runCount) {
         return;
     }
 
-    std::ostringstream diagnostics;
     PosixPortOptions options;
     options.leadingDevices = {server.devicePath()};
     options.discover = false;  // the machine's own ports play no part here
-    PosixSerialPort port(diagnostics, options);
+    PosixSerialPort port(options);
     RealClock realClock;
     RecordingClock clock(realClock);
     NominalWaits nominal(generation.number);

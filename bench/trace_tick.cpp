@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,7 +68,7 @@ class TracingSession {
         PosixPortOptions options;
         options.leadingDevices = {server_.devicePath()};
         options.discover = false;  // the machine's own ports play no part here
-        port_ = std::make_unique<PosixSerialPort>(diagnostics_, options);
+        port_ = std::make_unique<PosixSerialPort>(options);
         app_ = std::make_unique<Configurator>(window_, *port_, clock_);
         app_->startUp();
         chooseEntry(server_.devicePath());
@@ -109,7 +108,6 @@ class TracingSession {
     }
 
     sim::PtyServer server_;
-    std::ostringstream diagnostics_;
     RealClock realClock_;
     RecordingClock clock_;
     Window& window_;

@@ -4,14 +4,14 @@
 
 namespace tamlo::fuzzing {
 
-bool ScriptedLine::openPort(std::string_view name) {
+PortOpening ScriptedLine::openPort(std::string_view name) {
     // COM2 stands for a device that has gone away.
     if (open_ || name != "COM1") {
-        return false;
+        return {.refusal = OpenRefusal::Missing};
     }
     open_ = true;
     queue_.clear();
-    return true;
+    return {};
 }
 
 int32_t ScriptedLine::bytesWaiting() {

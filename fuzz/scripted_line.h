@@ -22,7 +22,7 @@ class ScriptedLine final : public SerialPort, public Clock {
     int64_t nowMs() const { return nowMs_; }
     const std::string& written() const { return written_; }
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override { open_ = false; }
     bool isPortOpen() const override { return open_; }
     int32_t bytesWaiting() override;

@@ -7,6 +7,9 @@
 #include <QWidget>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -19,6 +22,8 @@
 #include "serial/logging_port.h"
 #include "sim/pty_server.h"
 #include "tamlo-config/command_line.h"
+#include "tamlo-config/refused_ports.h"
+#include "ui/qt/close_on_signals.h"
 #include "ui/qt/qt_window.h"
 
 #ifndef TAMLO_VERSION
@@ -52,6 +57,17 @@ class FirstPaintProbe final : public QObject {
     }
 };
 
+// The port to release when something ends the program through exit() (Qt does when its
+// display goes away): the stack is not unwound then, and a pseudo-terminal would keep our
+// exclusive flag.
+tamlo::PosixSerialPort* portAtExit = nullptr;
+
+extern "C" void releasePortAtExit() {
+    if (portAtExit != nullptr) {
+        portAtExit->closePort();
+    }
+}
+
 std::vector<std::string> argumentsOf(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
@@ -60,9 +76,7 @@ std::vector<std::string> argumentsOf(int argc, char** argv) {
     return args;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     // --help, --version and a misspelt long option are answered before Qt looks for a
     // display; Qt's own options (-platform, -style ...) are left for QApplication.
     const tamlo::CommandLine early = tamlo::parseCommandLine(argumentsOf(argc, argv));
@@ -109,7 +123,12 @@ int main(int argc, char** argv) {
         portOptions.leadingDevices.push_back(simulator->devicePath());
     }
 
-    tamlo::PosixSerialPort devicePort(std::cerr, portOptions);
+    tamlo::PosixSerialPort devicePort(portOptions);
+    portAtExit = &devicePort;
+    std::atexit(releasePortAtExit);
+    struct ForgetPortAtExit {
+        ~ForgetPortAtExit() { portAtExit = nullptr; }
+    } forgetPortAtExit;
     // --log: every byte through the port, for support cases.
     std::ofstream logFile;
     std::unique_ptr<tamlo::SerialLog> serialLog;
@@ -126,6 +145,9 @@ int main(int argc, char** argv) {
                                           : static_cast<tamlo::SerialPort&>(devicePort);
     tamlo::RealClock clock;
     tamlo::QtWindow window;
+    // Before the first probe opens a port: from here on a signal ends the program through
+    // its close box.
+    tamlo::CloseOnSignals closeOnSignals(window);
     tamlo::Configurator configurator(window, port, clock);
     // While a handler waits on the receiver, the window paints and answers the desktop.
     clock.setPauseService([&] { window.serveWhileBusy(); });
@@ -142,7 +164,8 @@ int main(int argc, char** argv) {
         .closeBox = [&] { configurator.onCloseBox(); },
     });
 
-    configurator.startUp();
+    std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)
+              << std::flush;
     if (window.mainWidget() == nullptr) {
         std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
         return 1;
@@ -159,4 +182,21 @@ int main(int argc, char** argv) {
         simulator->stop();
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A reader that went away (tamlo-config --exit-when-shown | head) is no reason to die
+    // with the port open.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Caught, an exception unwinds the stack, so the port's destructor releases it.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& error) {
+        std::cerr << tamlo::kProgramName << ": " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << tamlo::kProgramName << ": ended by an unexpected failure\n";
+    }
+    return 1;
 }

@@ -116,17 +116,8 @@ using PlatformClock = tamlo::RealClock;
 
 class PlatformConnection final : public tamlo::cli::Connection {
   public:
-#ifdef _WIN32
-    PlatformConnection() = default;
-#else
-    PlatformConnection() : port_(std::cerr) {}
-#endif
-    tamlo::SerialPort& port() override {
-        return port_;
-    }
-    tamlo::Clock& clock() override {
-        return clock_;
-    }
+    tamlo::SerialPort& port() override { return port_; }
+    tamlo::Clock& clock() override { return clock_; }
 
   private:
     PlatformPort port_;

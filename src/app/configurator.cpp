@@ -11,7 +11,7 @@ namespace tamlo {
 Configurator::Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap)
     : window_(window), line_{port, clock, tap} {}
 
-void Configurator::startUp() {
+std::vector<PortRefusal> Configurator::startUp() {
     state_ = ProcessState{};
     if (window_.openMainWindow()) {
         if (window_.createStatusBar()) {
@@ -22,10 +22,12 @@ void Configurator::startUp() {
         }
     }
     window_.clearPortList();
-    for (const std::string& name : discoverPorts(line_.port)) {
+    std::vector<PortRefusal> refused;
+    for (const std::string& name : discoverPorts(line_.port, &refused)) {
         window_.appendPortList(name);
     }
     state_.trace.clearSamples();
+    return refused;
 }
 
 void Configurator::dispatch(int controlId) {

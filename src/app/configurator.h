@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "app/state.h"
+#include "serial/discovery.h"
 #include "serial/exchange.h"
 #include "ui/window.h"
 
@@ -16,8 +18,9 @@ class Configurator {
   public:
     Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap = nullptr);
 
-    // Creates the state at zero, builds MainWindow and probes the ports.
-    void startUp();
+    // Creates the state at zero, builds MainWindow and probes the ports. Returns the probed
+    // names that did not open, with why, for the program to name those the user must know of.
+    std::vector<PortRefusal> startUp();
     // A control event; ids other than 20 to 24 change nothing.
     void dispatch(int controlId);
     // TraceTimer expired.

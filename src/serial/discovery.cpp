@@ -2,25 +2,28 @@
 
 namespace tamlo {
 
-std::vector<std::string> discoverPorts(SerialPort& port) {
+std::vector<std::string> discoverPorts(SerialPort& port, std::vector<PortRefusal>* refused) {
     std::vector<std::string> names;
     for (const std::string& name : port.portNames()) {
-        if (port.openPort(name)) {
+        PortOpening opening = port.openPort(name);
+        if (opening) {
             names.push_back(name);
             port.closePort();
+        } else if (refused != nullptr) {
+            refused->push_back({name, std::move(opening)});
         }
     }
     return names;
 }
 
-bool selectPort(SerialPort& port, std::string_view chosen) {
+PortOpening selectPort(SerialPort& port, std::string_view chosen) {
     if (port.isPortOpen()) {
         port.closePort();
     }
     // The choice itself decides, not a number read from its name: a Linux device such as
     // ttyUSB0 ends in 0 and must still open.
     if (chosen.empty()) {
-        return true;
+        return {};
     }
     return port.openPort(chosen);
 }

@@ -9,10 +9,19 @@
 
 namespace tamlo {
 
+// A probed name that did not open, and why.
+struct PortRefusal {
+    std::string name;
+    PortOpening opening;
+};
+
 // Every probed name that opens with the line settings, in probing order; leaves none open.
-std::vector<std::string> discoverPorts(SerialPort& port);
-// Closes the open port, then opens the chosen one. False only when a port was chosen and
-// did not open; with no choice ("") nothing is opened.
-bool selectPort(SerialPort& port, std::string_view chosen);
+// With refused, the names that did not open are added there with their reasons, in probing
+// order, for a program that names some of them.
+std::vector<std::string> discoverPorts(SerialPort& port,
+                                       std::vector<PortRefusal>* refused = nullptr);
+// Closes the open port, then opens the chosen one. A refusal only when a port was chosen
+// and did not open; with no choice ("") nothing is opened.
+PortOpening selectPort(SerialPort& port, std::string_view chosen);
 
 }  // namespace tamlo

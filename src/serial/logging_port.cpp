@@ -54,11 +54,12 @@ void SerialLog::line(std::string_view port, std::string_view text) {
 LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label)
     : inner_(inner), log_(log), label_(std::move(label)) {}
 
-bool LoggingSerialPort::openPort(std::string_view name) {
+PortOpening LoggingSerialPort::openPort(std::string_view name) {
     name_ = label_.empty() ? std::string(name) : label_;
-    const bool opened = inner_.openPort(name);
-    log_.event(name_, opened ? "opened" : "did not open");
-    return opened;
+    PortOpening opening = inner_.openPort(name);
+    log_.event(name_,
+               opening ? std::string("opened") : "did not open: " + describeRefusal(opening));
+    return opening;
 }
 
 void LoggingSerialPort::closePort() {
@@ -78,7 +79,9 @@ int32_t LoggingSerialPort::writePort(const uint8_t* buffer, int32_t count) {
     const int32_t put = inner_.writePort(buffer, count);
     log_.bytes(name_, true, buffer, put);
     if (put < count) {
-        log_.event(name_, "write failed");
+        const std::string failure = inner_.writeFailure();
+        log_.event(name_,
+                   failure.empty() ? std::string("write failed") : "write failed: " + failure);
     }
     return put;
 }

@@ -44,13 +44,14 @@ class LoggingSerialPort final : public SerialPort {
     // label names the port in the log; empty: the name it was opened under.
     LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label = {});
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override { return inner_.bytesWaiting(); }
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override { return inner_.portNames(); }
+    std::string writeFailure() const override { return inner_.writeFailure(); }
 
   private:
     SerialPort& inner_;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "serial/port_opening.h"
+
 namespace tamlo {
 
 // Time-outs of every open port, in milliseconds: a read of n bytes returns at the latest
@@ -29,9 +31,9 @@ class SerialPort {
   public:
     virtual ~SerialPort() = default;
 
-    // Called only while no port is open. False when the device does not open or refuses
-    // the line settings; nothing stays open then.
-    virtual bool openPort(std::string_view name) = 0;
+    // Called only while no port is open. A refusal says why the device did not open or
+    // why it refused the line settings; nothing stays open then.
+    virtual PortOpening openPort(std::string_view name) = 0;
     // Does nothing when no port is open.
     virtual void closePort() = 0;
     virtual bool isPortOpen() const = 0;
@@ -40,6 +42,10 @@ class SerialPort {
     // Bytes read or written; 0 on failure or when no port is open.
     virtual int32_t readPort(uint8_t* buffer, int32_t count) = 0;
     virtual int32_t writePort(const uint8_t* buffer, int32_t count) = 0;
+    // The system's words ("Input/output error") for the first write it refused since the
+    // port was opened: a pulled adapter, a closed pseudo-terminal. Empty when none was
+    // refused; a write cut short by its time-out is no refusal. Cleared by openPort.
+    virtual std::string writeFailure() const { return {}; }
     // The names that port discovery probes, in the order they are listed.
     virtual std::vector<std::string> portNames() = 0;
     // The system's words for the first write that failed since the port was opened

@@ -84,15 +84,25 @@ std::vector<std::string> VirtualLine::portNames() {
     return names;
 }
 
-bool VirtualLine::openPort(std::string_view name) {
-    if (isOpen_ || unplugged() || contains(unopenable_, name) || !contains(ports_, name)) {
-        return false;
+PortOpening VirtualLine::openPort(std::string_view name) {
+    PortOpening opening;
+    if (isOpen_) {
+        opening.refusal = OpenRefusal::Other;
+        opening.systemText = "a port is open already";
+    } else if (contains(unopenable_, name)) {
+        opening.refusal = OpenRefusal::InUse;
+    } else if (unplugged() || !contains(ports_, name)) {
+        opening.refusal = OpenRefusal::Missing;
     }
+    if (!opening) {
+        return opening;
+    }
+    writeFailure_.clear();
     catchUp();
     queue_.clear();
     isOpen_ = true;
     openName_ = std::string(name);
-    return true;
+    return opening;
 }
 
 void VirtualLine::closePort() {
@@ -148,6 +158,9 @@ int32_t VirtualLine::readPort(uint8_t* buffer, int32_t count) {
 }
 
 int32_t VirtualLine::writePort(const uint8_t* buffer, int32_t count) {
+    if (isOpen_ && unplugged() && count > 0 && writeFailure_.empty()) {
+        writeFailure_ = "Input/output error";
+    }
     if (!usable() || buffer == nullptr || count <= 0) {
         return 0;
     }

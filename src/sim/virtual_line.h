@@ -60,13 +60,15 @@ class VirtualLine : public SerialPort, public Clock {
     std::string openPortName() const { return isOpen_ ? openName_ : std::string(); }
 
     // SerialPort
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return isOpen_; }
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override;
+    // A write to an unplugged receiver fails as the system would report it.
+    std::string writeFailure() const override { return writeFailure_; }
 
     // Clock
     void pauseMs(int32_t ms) override;
@@ -86,6 +88,7 @@ class VirtualLine : public SerialPort, public Clock {
     std::string openName_;
     std::deque<uint8_t> queue_;
     std::vector<Written> written_;
+    std::string writeFailure_;
     int64_t overflowed_ = 0;
 };
 

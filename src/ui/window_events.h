@@ -39,6 +39,8 @@ class WindowEventGate {
     void dropPendingExpiry() { expiryPending_ = false; }
     // True while a handler runs (outside the loop of one of its message boxes).
     bool handlerRunning() const { return running_ > 0; }
+    // True while control events and the close box would be held.
+    bool holding() const { return mustHold(); }
     bool expiryPending() const { return expiryPending_; }
 
     // Held for the length of a handler's modal message box.

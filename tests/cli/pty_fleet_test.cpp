@@ -27,7 +27,7 @@ namespace {
 
 class PosixConnection final : public Connection {
   public:
-    PosixConnection() : port_(diagnostics_, options()) {}
+    PosixConnection() : port_(options()) {}
     SerialPort& port() override { return port_; }
     Clock& clock() override { return clock_; }
 
@@ -37,7 +37,6 @@ class PosixConnection final : public Connection {
         o.discover = false;
         return o;
     }
-    std::ostringstream diagnostics_;
     PosixSerialPort port_;
     RealClock clock_;
 };

@@ -108,7 +108,7 @@ class VirtualFleet {
         explicit Lister(std::vector<std::string> names) : names_(std::move(names)) {}
         SerialPort& port() override { return *this; }
         Clock& clock() override { return *this; }
-        bool openPort(std::string_view) override { return true; }
+        PortOpening openPort(std::string_view) override { return {}; }
         void closePort() override {}
         bool isPortOpen() const override { return false; }
         int32_t bytesWaiting() override { return 0; }

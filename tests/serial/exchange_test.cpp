@@ -72,7 +72,7 @@ TEST(ReadResponse, ReturnsOnlyThePartThatHasArrived) {
 TEST(ReadResponse, EndsOnAPortThatNeverStopsStreaming) {
     // Reports a byte waiting forever, like a device spewing without a pause.
     struct StreamingPort : SerialPort {
-        bool openPort(std::string_view) override { return true; }
+        PortOpening openPort(std::string_view) override { return {}; }
         void closePort() override {}
         bool isPortOpen() const override { return true; }
         int32_t bytesWaiting() override { return 1; }
@@ -205,7 +205,7 @@ struct QueuedPort : SerialPort {
     std::string queue;
     int64_t reads = 0;
     int64_t failEvery = 0;  // every n-th read delivers nothing; 0: never
-    bool openPort(std::string_view) override { return true; }
+    PortOpening openPort(std::string_view) override { return {}; }
     void closePort() override {}
     bool isPortOpen() const override { return true; }
     int32_t bytesWaiting() override { return static_cast<int32_t>(queue.size()); }

@@ -27,6 +27,7 @@ TEST(SerialLog, RecordsAConversationWithItsTimes) {
     sendCommand(conversation, "R");
     const std::string reply = readResponse(port, "R");
     port.closePort();
+    EXPECT_FALSE(port.openPort("COM9"));  // a refusal is logged with its reason
     EXPECT_EQ(reply, "40\r\n");
     EXPECT_EQ(out.str(),
               "         0.000 ms  COM1  opened\n"
@@ -36,7 +37,8 @@ TEST(SerialLog, RecordsAConversationWithItsTimes) {
               "       200.000 ms  COM1  <  30  |0|\n"
               "       200.000 ms  COM1  <  0D  |.|\n"
               "       200.000 ms  COM1  <  0A  |.|\n"
-              "       200.000 ms  COM1  closed\n");
+              "       200.000 ms  COM1  closed\n"
+              "       200.000 ms  COM9  did not open: does not exist\n");
 }
 
 }  // namespace

@@ -176,6 +176,8 @@ TEST(VirtualLine, ClosedOrUnpluggedPortReadsAndWritesNothing) {
         EXPECT_EQ(port.writePort(&v, 1), 0);
         EXPECT_EQ(port.nowNs(), before);  // fails at once, no time-out
         EXPECT_EQ(port.written().size(), 1U);
+        // A pulled cable is the system refusing the write; a closed port is no write at all.
+        EXPECT_EQ(port.writeFailure(), unplug ? "Input/output error" : "");
         if (unplug) {
             port.closePort();
             EXPECT_FALSE(port.openPort("COM1"));  // a removed device does not open

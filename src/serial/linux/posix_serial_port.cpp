@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,9 +15,9 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
-#include <ostream>
 #include <utility>
 
+#include "serial/linux/device_users.h"
 #include "serial/linux/linux_ports.h"
 
 namespace tamlo {
@@ -69,20 +70,76 @@ std::string groupName(gid_t gid) {
     return std::to_string(gid);
 }
 
+std::string userName(uid_t uid) {
+    passwd entry{};
+    passwd* result = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &result) == 0 && result != nullptr) {
+        return result->pw_name;
+    }
+    return std::to_string(uid);
+}
+
+PortOpening refusal(OpenRefusal why, int error = 0) {
+    PortOpening opening;
+    opening.refusal = why;
+    if (error != 0) {
+        opening.systemText = std::strerror(error);
+    }
+    return opening;
+}
+
+// Only the user (or the administrator) can mend this; whether joining the device's group
+// would do depends on what its mode grants that group.
+PortOpening permissionRefusal(const std::string& path, int error) {
+    PortOpening opening = refusal(OpenRefusal::Permission, error);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        opening.owner = userName(info.st_uid);
+        opening.group = groupName(info.st_gid);
+        const mode_t readWrite = S_IRGRP | S_IWGRP;
+        opening.joiningGroupHelps = (info.st_mode & readWrite) == readWrite;
+    }
+    return opening;
+}
+
+// The device carries the exclusive flag. A live program that holds it is in use; a flag
+// with nobody behind it was left by a program killed before it could clear it, which a
+// pseudo-terminal keeps for as long as the program serving it runs. A real port drops the
+// flag on its last close, so there the flag always has a holder, seen or not.
+PortOpening exclusiveRefusal(const std::string& path) {
+    const DeviceUsers users = findDeviceUsers(path);
+    PortOpening opening = refusal(OpenRefusal::InUse);
+    if (users.holderPid != 0 || !users.pseudoTerminal) {
+        opening.holderPid = users.holderPid;
+        opening.holderProgram = users.holderProgram;
+        return opening;
+    }
+    if (users.complete) {
+        opening.refusal = OpenRefusal::StaleExclusive;
+    } else {
+        opening.holderMayBeHidden = true;
+    }
+    opening.serverPid = users.serverPid;
+    opening.serverProgram = users.serverProgram;
+    return opening;
+}
+
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(std::ostream& diagnostics, PosixPortOptions options)
-    : diagnostics_(diagnostics), options_(std::move(options)) {}
+PosixSerialPort::PosixSerialPort(PosixPortOptions options) : options_(std::move(options)) {}
 
 PosixSerialPort::~PosixSerialPort() {
     closePort();
 }
 
-bool PosixSerialPort::openPort(std::string_view name) {
+PortOpening PosixSerialPort::openPort(std::string_view name) {
     if (fd_ >= 0) {
-        return false;
+        PortOpening opening = refusal(OpenRefusal::Other);
+        opening.systemText = "a port is open already";
+        return opening;
     }
-    lastRefusal_ = OpenRefusal::None;
+    writeFailure_.clear();
     const std::string path(name);
     // Without O_NONBLOCK the open of a real port waits for a carrier that the receiver
     // never raises.
@@ -92,57 +149,62 @@ bool PosixSerialPort::openPort(std::string_view name) {
         switch (error) {
             case EACCES:
             case EPERM:
-                return refuse(path, OpenRefusal::Permission);
+                return permissionRefusal(path, error);
             case ENOENT:
             case ENOTDIR:
             case ENXIO:
             case ENODEV:
-                return refuse(path, OpenRefusal::Missing);
+                return refusal(OpenRefusal::Missing, error);
             case EISDIR:
-                return refuse(path, OpenRefusal::NotTerminal);
-            case EBUSY:  // the exclusive flag of another program
-                return refuse(path, OpenRefusal::InUse);
+                return refusal(OpenRefusal::NotSerialPort, error);
+            case EBUSY:  // the exclusive flag, set by another program or left behind
+                return exclusiveRefusal(path);
             default:
-                return refuse(path, OpenRefusal::Other, error);
+                return refusal(OpenRefusal::Other, error);
         }
     }
     fd_ = fd;
     setExclusive_ = false;
     if (!::isatty(fd_)) {
-        releaseDescriptor();
-        return refuse(path, OpenRefusal::NotTerminal);
+        return refuse(refusal(OpenRefusal::NotSerialPort));
     }
     // A port in use by another program (a terminal, a second configurator) must not be
     // shared: two programs on one half-duplex conversation corrupt both. Root opens a
     // device despite another program's exclusive flag, so the flag is read as well; and
     // only a flag we set ourselves is ours to clear again.
-    int alreadyExclusive = 0;
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 ||
-        (::ioctl(fd_, TIOCGEXCL, &alreadyExclusive) == 0 && alreadyExclusive != 0)) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         releaseDescriptor();
-        return refuse(path, OpenRefusal::InUse);
+        PortOpening opening = refusal(OpenRefusal::InUse);
+        const DeviceUsers users = findDeviceUsers(path);
+        opening.holderPid = users.holderPid;
+        opening.holderProgram = users.holderProgram;
+        return opening;
+    }
+    int alreadyExclusive = 0;
+    if (::ioctl(fd_, TIOCGEXCL, &alreadyExclusive) == 0 && alreadyExclusive != 0) {
+        releaseDescriptor();
+        return exclusiveRefusal(path);
     }
     if (::ioctl(fd_, TIOCEXCL) != 0) {
-        releaseDescriptor();
-        return refuse(path, OpenRefusal::NotTerminal);
+        return refuse(refusal(OpenRefusal::NotSerialPort, errno));
     }
     setExclusive_ = true;
     termios options{};
     if (::tcgetattr(fd_, &options) != 0) {
-        releaseDescriptor();
-        return refuse(path, OpenRefusal::NotTerminal);
+        return refuse(refusal(OpenRefusal::NotSerialPort, errno));
     }
     applyLineSettings(options);
     termios applied{};
-    if (::tcsetattr(fd_, TCSANOW, &options) != 0 || ::tcgetattr(fd_, &applied) != 0 ||
-        !hasLineSettings(applied)) {
-        releaseDescriptor();
-        return refuse(path, OpenRefusal::LineSettings);
+    if (::tcsetattr(fd_, TCSANOW, &options) != 0 || ::tcgetattr(fd_, &applied) != 0) {
+        return refuse(refusal(OpenRefusal::LineSettings, errno));
+    }
+    if (!hasLineSettings(applied)) {
+        return refuse(refusal(OpenRefusal::LineSettings));
     }
     // RTS held off, as the receiver's cable expects; a pty has no modem lines and says so.
     int rts = TIOCM_RTS;
     (void)::ioctl(fd_, TIOCMBIC, &rts);
-    return true;
+    return {};
 }
 
 void PosixSerialPort::closePort() {
@@ -164,53 +226,15 @@ void PosixSerialPort::releaseDescriptor() {
     fd_ = -1;
 }
 
-// Permission refusals are named for every device, since only the user can mend them;
-// other refusals only for the devices the user named, which discovery would otherwise
-// drop without a word.
-bool PosixSerialPort::refuse(const std::string& path, OpenRefusal why, int error) {
-    lastRefusal_ = why;
-    if (why == OpenRefusal::Permission) {
-        reportPermissionDenied(path);
-        return false;
-    }
-    const auto& named = options_.namedDevices;
-    if (std::find(named.begin(), named.end(), path) == named.end()) {
-        return false;
-    }
-    diagnostics_ << "tamlo-config: " << path << ": ";
-    switch (why) {
-        case OpenRefusal::Missing:
-            diagnostics_ << "does not exist";
-            break;
-        case OpenRefusal::NotTerminal:
-            diagnostics_ << "not a terminal, so not a serial port";
-            break;
-        case OpenRefusal::InUse:
-            diagnostics_ << "in use by another program";
-            break;
-        case OpenRefusal::LineSettings:
-            diagnostics_ << "does not take the receiver's line settings (1200 baud, 8 data "
-                            "bits, no parity, 2 stop bits)";
-            break;
-        default:
-            diagnostics_ << "cannot be opened: " << std::strerror(error);
-            break;
-    }
-    diagnostics_ << '\n';
-    diagnostics_.flush();
-    return false;
+PortOpening PosixSerialPort::refuse(PortOpening opening) {
+    releaseDescriptor();
+    return opening;
 }
 
-void PosixSerialPort::reportPermissionDenied(const std::string& path) {
-    struct stat info {};
-    std::string owner = "dialout";
-    if (::stat(path.c_str(), &info) == 0) {
-        owner = groupName(info.st_gid);
+void PosixSerialPort::noteWriteFailure(int error) {
+    if (writeFailure_.empty()) {
+        writeFailure_ = std::strerror(error);
     }
-    diagnostics_ << "tamlo-config: " << path
-                 << ": permission denied; the user must be in the group '" << owner
-                 << "' that owns this device (then log in again)\n";
-    diagnostics_.flush();
 }
 
 int32_t PosixSerialPort::bytesWaiting() {
@@ -285,6 +309,7 @@ int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            noteWriteFailure(errno);  // EIO: the adapter was pulled, the pty's far end closed
             break;
         }
         // The output queue is full (flow held back by the device): wait for room, but
@@ -296,10 +321,13 @@ int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
         pollfd request{fd_, POLLOUT, 0};
         const int ready = ::poll(&request, 1, pollTimeout(remaining));
         if (ready < 0 && errno != EINTR) {
+            noteWriteFailure(errno);
             break;
         }
         if (ready > 0 && (request.revents & POLLOUT) == 0) {
-            break;  // hung up or failed
+            // Hung up or failed: what the next write would be told.
+            noteWriteFailure(EIO);
+            break;
         }
     }
     return written;

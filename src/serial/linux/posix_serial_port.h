@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,49 +25,36 @@ struct PosixPortOptions {
     bool discover = true;
 };
 
-// Why the last openPort failed.
-enum class OpenRefusal {
-    None,
-    Missing,       // no such device
-    NotTerminal,   // a directory, a regular file, /dev/null ...
-    InUse,         // another program holds it (flock or its exclusive flag)
-    Permission,    // the user may not open it
-    LineSettings,  // a terminal that does not take 1200 baud, 8 bits, 2 stop bits
-    Other,
-};
-
 class PosixSerialPort final : public SerialPort {
   public:
-    // diagnostics receives one line for every device that is refused for its permissions,
-    // and one for every named device that does not open, with the reason.
-    PosixSerialPort(std::ostream& diagnostics, PosixPortOptions options = {});
+    explicit PosixSerialPort(PosixPortOptions options = {});
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return fd_ >= 0; }
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override;
+    std::string writeFailure() const override { return writeFailure_; }
 
     // The descriptor of the open device, -1 when none is open (tests look at its termios).
     int fileDescriptor() const { return fd_; }
-    OpenRefusal lastRefusal() const { return lastRefusal_; }
 
   private:
-    bool refuse(const std::string& path, OpenRefusal why, int error = 0);
-    void reportPermissionDenied(const std::string& path);
+    // Closes the device and passes the refusal on.
+    PortOpening refuse(PortOpening opening);
+    void noteWriteFailure(int error);
     void releaseDescriptor();
 
-    std::ostream& diagnostics_;
     PosixPortOptions options_;
     int fd_ = -1;
     // Whether the exclusive flag on the open device is ours to clear.
     bool setExclusive_ = false;
-    OpenRefusal lastRefusal_ = OpenRefusal::None;
+    std::string writeFailure_;
 };
 
 }  // namespace tamlo

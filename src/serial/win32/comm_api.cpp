@@ -1,5 +1,7 @@
 #include "serial/win32/comm_api.h"
 
+#include <string>
+
 namespace tamlo {
 
 HANDLE SystemCommApi::createFile(const char* path, DWORD access, DWORD share, DWORD disposition,
@@ -37,6 +39,24 @@ BOOL SystemCommApi::writeFile(HANDLE handle, const void* buffer, DWORD count, DW
 
 BOOL SystemCommApi::closeHandle(HANDLE handle) {
     return ::CloseHandle(handle);
+}
+
+DWORD SystemCommApi::lastError() {
+    return ::GetLastError();
+}
+
+std::string SystemCommApi::errorText(DWORD code) {
+    char buffer[512] = {};
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                         0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, length < sizeof buffer ? length : 0);
+    // "The system cannot find the file specified.\r\n" reads as one clause in a sentence.
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    return text.empty() ? "system error " + std::to_string(code) : text;
 }
 
 }  // namespace tamlo

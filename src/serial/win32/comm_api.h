@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace tamlo {
 
 class CommApi {
@@ -19,6 +21,10 @@ class CommApi {
     virtual BOOL readFile(HANDLE handle, void* buffer, DWORD count, DWORD* done) = 0;
     virtual BOOL writeFile(HANDLE handle, const void* buffer, DWORD count, DWORD* done) = 0;
     virtual BOOL closeHandle(HANDLE handle) = 0;
+    // GetLastError, asked right after a call that failed.
+    virtual DWORD lastError() = 0;
+    // The system's message for an error code, without its line end or final full stop.
+    virtual std::string errorText(DWORD code) = 0;
 };
 
 class SystemCommApi final : public CommApi {
@@ -33,6 +39,8 @@ class SystemCommApi final : public CommApi {
     BOOL readFile(HANDLE handle, void* buffer, DWORD count, DWORD* done) override;
     BOOL writeFile(HANDLE handle, const void* buffer, DWORD count, DWORD* done) override;
     BOOL closeHandle(HANDLE handle) override;
+    DWORD lastError() override;
+    std::string errorText(DWORD code) override;
 };
 
 }  // namespace tamlo

@@ -18,16 +18,39 @@ std::string devicePath(std::string_view name) {
     return path;
 }
 
-bool Win32SerialPort::openPort(std::string_view name) {
+PortOpening Win32SerialPort::refuse(HANDLE handle, OpenRefusal why, DWORD error) {
+    if (handle != INVALID_HANDLE_VALUE && handle != nullptr) {
+        api_.closeHandle(handle);
+    }
+    PortOpening opening;
+    opening.refusal = why;
+    opening.systemText = api_.errorText(error);
+    return opening;
+}
+
+PortOpening Win32SerialPort::openPort(std::string_view name) {
     // Callers open only with no port open; a second handle must not leak if one ever does.
     closePort();
+    writeFailure_.clear();
 
     // CreateFileA reads a C string: a name holding a zero byte ends there.
     const std::string path = devicePath(name);
     HANDLE handle =
         api_.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0);
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-        return false;
+        const DWORD error = api_.lastError();
+        switch (error) {
+            case ERROR_FILE_NOT_FOUND:
+            case ERROR_PATH_NOT_FOUND:
+                return refuse(nullptr, OpenRefusal::Missing, error);
+            // Windows reports a port that another program has open so: it opens no
+            // device twice.
+            case ERROR_ACCESS_DENIED:
+            case ERROR_SHARING_VIOLATION:
+                return refuse(nullptr, OpenRefusal::InUse, error);
+            default:
+                return refuse(nullptr, OpenRefusal::Other, error);
+        }
     }
 
     // The driver's queues; a driver that keeps its own sizes still works.
@@ -36,8 +59,7 @@ bool Win32SerialPort::openPort(std::string_view name) {
     DCB dcb{};
     dcb.DCBlength = sizeof(dcb);
     if (!api_.getCommState(handle, &dcb)) {
-        api_.closeHandle(handle);
-        return false;
+        return refuse(handle, OpenRefusal::NotSerialPort, api_.lastError());
     }
     // Only these options are changed: everything else stays as the driver reported it.
     dcb.BaudRate = static_cast<DWORD>(kBaudRate);
@@ -47,8 +69,7 @@ bool Win32SerialPort::openPort(std::string_view name) {
     dcb.fOutxCtsFlow = FALSE;
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     if (!api_.setCommState(handle, &dcb)) {
-        api_.closeHandle(handle);
-        return false;
+        return refuse(handle, OpenRefusal::LineSettings, api_.lastError());
     }
 
     COMMTIMEOUTS timeouts{};
@@ -60,7 +81,7 @@ bool Win32SerialPort::openPort(std::string_view name) {
     api_.setCommTimeouts(handle, &timeouts);
 
     handle_ = handle;
-    return true;
+    return {};
 }
 
 void Win32SerialPort::closePort() {
@@ -107,6 +128,9 @@ int32_t Win32SerialPort::writePort(const uint8_t* buffer, int32_t count) {
     }
     DWORD done = 0;
     if (!api_.writeFile(handle_, buffer, static_cast<DWORD>(count), &done)) {
+        if (writeFailure_.empty()) {
+            writeFailure_ = api_.errorText(api_.lastError());  // a pulled adapter, say
+        }
         return 0;
     }
     return done > static_cast<DWORD>(count) ? count : static_cast<int32_t>(done);

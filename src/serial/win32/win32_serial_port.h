@@ -26,7 +26,7 @@ class Win32SerialPort final : public SerialPort {
     Win32SerialPort(const Win32SerialPort&) = delete;
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
-    bool openPort(std::string_view name) override;
+    PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override;
     int32_t bytesWaiting() override;
@@ -34,11 +34,16 @@ class Win32SerialPort final : public SerialPort {
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     // "COM1" to "COM99".
     std::vector<std::string> portNames() override;
+    std::string writeFailure() const override { return writeFailure_; }
 
   private:
+    // Closes handle and says why the open failed, in the system's words too.
+    PortOpening refuse(HANDLE handle, OpenRefusal why, DWORD error);
+
     std::unique_ptr<CommApi> ownApi_;
     CommApi& api_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    std::string writeFailure_;
 };
 
 // "\\.\" followed by at most the first 59 characters of name.

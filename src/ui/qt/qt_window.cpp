@@ -441,13 +441,23 @@ void QtWindow::setTraceImage(const Image& image) {
 }
 
 void QtWindow::showMessage(std::string_view caption, std::string_view text) {
+    if (endRequested_) {
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, fromLatin1Text(caption), fromLatin1Text(text),
                     QMessageBox::Ok, main_.get());
     box.setTextFormat(Qt::PlainText);
     // exec runs a nested event loop: TraceTimer's ticks go on meanwhile while the rest of
     // the window takes no input.
     WindowEventGate::ModalScope modal(gate_);
+    const QPointer<QMessageBox> outer = message_;
+    message_ = &box;
     box.exec();
+    message_ = outer;
+    // Asked to end inside a box opened over another: that one is answered too.
+    if (endRequested_ && message_) {
+        message_->done(QMessageBox::Ok);
+    }
 }
 
 void QtWindow::startTraceTimer() {
@@ -466,6 +476,16 @@ void QtWindow::closeWindow() {
         // The program closes itself (QUIT): the close box's exit sequence must not run
         // a second time.
         closing_ = true;
+        main_->close();
+    }
+}
+
+void QtWindow::requestEnd() {
+    endRequested_ = true;
+    if (message_) {
+        message_->done(QMessageBox::Ok);
+    }
+    if (main_ && !closing_) {
         main_->close();
     }
 }

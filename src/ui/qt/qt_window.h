@@ -15,6 +15,7 @@
 
 class QComboBox;
 class QLabel;
+class QMessageBox;
 class QStatusBar;
 class QTimer;
 class QWidget;
@@ -35,6 +36,10 @@ class QtWindow final : public Window {
     // changed, serves expose events and the desktop's pings. Input stays queued for after
     // the handler; a TraceTimer expiry and the close box are held until it has returned.
     void serveWhileBusy();
+    // A signal or the desktop asks the program to end: the close box is pressed, and like
+    // a click on it waits while a handler runs. An open message box is answered, and none
+    // opens from now on: it only informs, and nobody may be there to answer it.
+    void requestEnd();
 
     bool openMainWindow() override;
     bool createStatusBar() override;
@@ -91,7 +96,9 @@ class QtWindow final : public Window {
     // The control whose event is being handled: replacing it then must wait until its
     // signal has returned.
     QWidget* dispatching_ = nullptr;
+    QPointer<QMessageBox> message_;
     bool closing_ = false;
+    bool endRequested_ = false;
 };
 
 // Texts cross between the core's 8-bit strings and Qt as Latin-1; a character outside

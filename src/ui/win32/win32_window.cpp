@@ -124,15 +124,16 @@ void Win32Window::setEvents(WindowEvents events) {
     gate_.setEvents({
         .controlEvent = events_.controlEvent,
         .traceTimer = events_.traceTimer,
-        .closeBox =
-            [this] {
-                if (events_.closeBox) {
-                    events_.closeBox();
-                } else {
-                    closeWindow();
-                }
-            },
+        .closeBox = [this] { runCloseBox(); },
     });
+}
+
+void Win32Window::runCloseBox() {
+    if (events_.closeBox) {
+        events_.closeBox();
+    } else {
+        closeWindow();
+    }
 }
 
 void Win32Window::serveWhileBusy() {
@@ -552,6 +553,22 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             // Not DefWindowProc: the program runs its exit sequence, which closes the window;
             // sent by another program during a handler, it waits for the handler's end.
             gate_.closeBox();
+            return 0;
+        case WM_QUERYENDSESSION:
+            // The user logs off or shuts down. A handler under way (a STORE) is never cut:
+            // the session is asked to wait until it is done.
+            return gate_.handlerRunning() ? FALSE : TRUE;
+        case WM_ENDSESSION:
+            // No WM_CLOSE follows, and the process may end as soon as this returns: the
+            // close box's exit sequence releases the port now, even if a handler or its
+            // message box is still open and the close box would otherwise wait for it.
+            if (wParam != FALSE) {
+                if (gate_.holding()) {
+                    runCloseBox();
+                } else {
+                    gate_.closeBox();
+                }
+            }
             return 0;
         case WM_SIZE:
             if (statusBar_ != nullptr) {

@@ -59,6 +59,7 @@ class Win32Window final : public Window {
     static void CALLBACK timerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
     LRESULT onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void onCommand(WPARAM wParam, LPARAM lParam);
+    void runCloseBox();
     void destroyControl(int id);
     void keepLabelsUnderFields();
     void releaseTraceBitmap();

@@ -6,13 +6,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "app/configurator.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
+#include "tamlo-config/refused_ports.h"
 #include "ui/memory_window.h"
 
 namespace tamlo {
@@ -28,9 +28,9 @@ struct Session {
         options.leadingDevices = {server.devicePath()};
         options.namedDevices = {"/nonexistent/ttyUSB0"};
         options.discover = false;
-        port = std::make_unique<PosixSerialPort>(diagnostics, options);
+        port = std::make_unique<PosixSerialPort>(options);
         configurator = std::make_unique<Configurator>(window, *port, clock);
-        configurator->startUp();
+        notices = refusedPortNotices(configurator->startUp(), options.namedDevices);
     }
 
     static sim::ReceiverSettings receiverOf(const std::string& version) {
@@ -63,7 +63,7 @@ struct Session {
 
     sim::PtyServer server;
     bool started = false;
-    std::ostringstream diagnostics;
+    std::string notices;
     PosixPortOptions options;
     MemoryWindow window;
     RealClock clock;
@@ -86,9 +86,9 @@ TEST_P(RealTimeSession, LoadAndStoreOverThePseudoTerminal) {
     const GenerationCase g = GetParam();
     Session s(g.version);
     ASSERT_TRUE(s.started);
-    // Only the receiver's device opened; the missing one was named on standard error.
+    // Only the receiver's device opened; the missing one is named on standard error.
     EXPECT_EQ(s.window.portEntries(), std::vector<std::string>{s.server.devicePath()});
-    EXPECT_EQ(s.diagnostics.str(), "tamlo-config: /nonexistent/ttyUSB0: does not exist\n");
+    EXPECT_EQ(s.notices, "tamlo-config: /nonexistent/ttyUSB0: does not exist\n");
     EXPECT_FALSE(s.port->isPortOpen());
     ASSERT_TRUE(s.choosePort());
 
@@ -151,8 +151,7 @@ TEST(RealTimeSessionFaults, APortHeldByAnotherProgramIsNotAvailable) {
     Session s("2.05");
     ASSERT_TRUE(s.started);
     ASSERT_EQ(s.window.portEntries().size(), 1u);
-    std::ostringstream quiet;
-    PosixSerialPort otherProgram(quiet, {});
+    PosixSerialPort otherProgram;
     ASSERT_TRUE(otherProgram.openPort(s.server.devicePath()));
     EXPECT_FALSE(s.choosePort());
     EXPECT_EQ(s.messageTexts(),
@@ -167,17 +166,18 @@ TEST(RealTimeSessionFaults, DiscoveryLeavesOutAPortInUse) {
     sim::PtyServer server;
     std::string error;
     ASSERT_TRUE(server.start(error)) << error;
-    std::ostringstream quiet;
-    PosixSerialPort otherProgram(quiet, {});
+    PosixSerialPort otherProgram;
     ASSERT_TRUE(otherProgram.openPort(server.devicePath()));
     PosixPortOptions options;
     options.namedDevices = {server.devicePath()};
     options.discover = false;
-    PosixSerialPort port(quiet, options);
+    PosixSerialPort port(options);
     MemoryWindow window;
     RealClock clock;
     Configurator configurator(window, port, clock);
-    configurator.startUp();
+    // Named on the command line, it is named on standard error too.
+    EXPECT_EQ(refusedPortNotices(configurator.startUp(), options.namedDevices),
+              "tamlo-config: " + server.devicePath() + ": in use by another program\n");
     EXPECT_TRUE(window.portEntries().empty());
     EXPECT_FALSE(port.isPortOpen());
 }
@@ -194,7 +194,7 @@ class Pluggable {
         plugIn();
         options_.leadingDevices = {name_.string()};
         options_.discover = false;
-        port = std::make_unique<PosixSerialPort>(diagnostics_, options_);
+        port = std::make_unique<PosixSerialPort>(options_);
         configurator = std::make_unique<Configurator>(window, *port, clock_);
         configurator->startUp();
     }
@@ -241,7 +241,6 @@ class Pluggable {
     std::filesystem::path name_;
     std::string version_;
     std::unique_ptr<sim::PtyServer> server_;
-    std::ostringstream diagnostics_;
     PosixPortOptions options_;
     RealClock clock_;
     size_t seen_ = 0;

@@ -30,6 +30,7 @@ class FakeCommApi final : public CommApi {
     bool writeWorks = true;
     DWORD queued = 0;
     DWORD transferred = 0;
+    DWORD error = 0;  // GetLastError after a failure
     DCB reportedState{};
 
     // Record
@@ -101,8 +102,11 @@ class FakeCommApi final : public CommApi {
     BOOL closeHandle(HANDLE handle) override {
         calls.push_back("CloseHandle");
         closed.push_back(handle);
+        error = 0;  // the failure's code is gone once another call has run
         return TRUE;
     }
+    DWORD lastError() override { return error; }
+    std::string errorText(DWORD code) override { return "text of error " + std::to_string(code); }
 };
 
 // Line options as an unusual driver might report them, so that any option the port
@@ -204,25 +208,42 @@ TEST(Win32SerialPortOpen, SetsTheFiveTimeouts) {
     EXPECT_EQ(api.appliedTimeouts.WriteTotalTimeoutConstant, 10u);
 }
 
-TEST(Win32SerialPortOpen, FailuresCloseWhatWasOpenedAndOnlyTheLineOptionsCount) {
+TEST(Win32SerialPortOpen, FailuresCloseWhatWasOpenedAndSayWhy) {
+    const auto noOpen = [](FakeCommApi& a) { a.opens = false; };
     struct Case {
         const char* what;
         void (*breakIt)(FakeCommApi&);
-        bool opens;
+        DWORD error;  // what GetLastError says then
+        OpenRefusal refusal;
         size_t closes;
     } cases[] = {
-        {"device missing", [](FakeCommApi& a) { a.opens = false; }, false, 0},
-        {"line options unreadable", [](FakeCommApi& a) { a.getStateWorks = false; }, false, 1},
-        {"line options refused", [](FakeCommApi& a) { a.setStateWorks = false; }, false, 1},
-        {"queue sizes refused", [](FakeCommApi& a) { a.setupWorks = false; }, true, 0},
-        {"time-outs refused", [](FakeCommApi& a) { a.timeoutsWork = false; }, true, 0},
+        {"device missing", noOpen, ERROR_FILE_NOT_FOUND, OpenRefusal::Missing, 0},
+        {"no such path", noOpen, ERROR_PATH_NOT_FOUND, OpenRefusal::Missing, 0},
+        // Windows opens no port twice: another program's is refused so.
+        {"held, access denied", noOpen, ERROR_ACCESS_DENIED, OpenRefusal::InUse, 0},
+        {"held, sharing violation", noOpen, ERROR_SHARING_VIOLATION, OpenRefusal::InUse, 0},
+        {"driver failure", noOpen, ERROR_GEN_FAILURE, OpenRefusal::Other, 0},
+        {"line options unreadable", [](FakeCommApi& a) { a.getStateWorks = false; },
+         ERROR_INVALID_FUNCTION, OpenRefusal::NotSerialPort, 1},
+        {"line options refused", [](FakeCommApi& a) { a.setStateWorks = false; },
+         ERROR_INVALID_PARAMETER, OpenRefusal::LineSettings, 1},
+        {"queue sizes refused", [](FakeCommApi& a) { a.setupWorks = false; }, 0, OpenRefusal::None,
+         0},
+        {"time-outs refused", [](FakeCommApi& a) { a.timeoutsWork = false; }, 0, OpenRefusal::None,
+         0},
     };
     for (const Case& c : cases) {
         FakeCommApi api;
         c.breakIt(api);
+        api.error = c.error;
         Win32SerialPort port(api);
-        EXPECT_EQ(port.openPort("COM5"), c.opens) << c.what;
-        EXPECT_EQ(port.isPortOpen(), c.opens) << c.what;
+        const PortOpening opening = port.openPort("COM5");
+        const bool opens = c.refusal == OpenRefusal::None;
+        EXPECT_EQ(opening.refusal, c.refusal) << c.what;
+        // The system's words, asked before the handle was closed.
+        EXPECT_EQ(opening.systemText, opens ? "" : "text of error " + std::to_string(c.error))
+            << c.what;
+        EXPECT_EQ(port.isPortOpen(), opens) << c.what;
         EXPECT_EQ(api.closed.size(), c.closes) << c.what;
         for (HANDLE handle : api.closed) {
             EXPECT_EQ(handle, fakeHandle()) << c.what;
@@ -284,7 +305,7 @@ TEST(Win32SerialPortIo, ReadAndWriteReturnWhatTheDriverMoved) {
         {"whole", true, 5, true, 5, 5, true},
         {"part (time-out)", true, 5, true, 2, 2, true},
         {"none (time-out)", true, 1, true, 0, 0, true},
-        {"failure", true, 5, false, 3, 0, true},
+        {"failure (adapter pulled)", true, 5, false, 3, 0, true},
         {"more than asked", true, 2, true, 9, 2, true},
         {"no port", false, 5, true, 5, 0, false},
         {"zero count", true, 0, true, 5, 0, false},
@@ -300,10 +321,15 @@ TEST(Win32SerialPortIo, ReadAndWriteReturnWhatTheDriverMoved) {
             api.calls.clear();
             api.readWorks = api.writeWorks = c.works;
             api.transferred = c.transferred;
+            api.error = ERROR_DEVICE_NOT_CONNECTED;
             uint8_t buffer[16] = {};
             const int32_t moved =
                 reading ? port.readPort(buffer, c.count) : port.writePort(buffer, c.count);
             EXPECT_EQ(moved, c.expected) << c.what << (reading ? " read" : " write");
+            // Only a write the system refused leaves its words; a time-out is no refusal.
+            EXPECT_EQ(port.writeFailure(),
+                      !reading && c.called && !c.works ? "text of error 1167" : "")
+                << c.what;
             EXPECT_EQ(!api.calls.empty(), c.called) << c.what;
             if (c.called) {
                 EXPECT_EQ(api.requested, static_cast<DWORD>(c.count)) << c.what;

@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +28,8 @@
 #include "sim/pty_server.h"
 #include "sim/virtual_line.h"
 #include "ui/control_table.h"
+#include "ui/memory_window.h"
+#include "ui/qt/close_on_signals.h"
 #include "ui/qt/qt_window.h"
 
 namespace tamlo {
@@ -75,7 +77,7 @@ struct RealTimeProgram {
         started = server.start(error);
         options.leadingDevices = {server.devicePath()};
         options.discover = false;
-        port = std::make_unique<PosixSerialPort>(diagnostics, options);
+        port = std::make_unique<PosixSerialPort>(options);
         configurator = std::make_unique<Configurator>(window, *port, clock);
         clock.setPauseService([this] {
             if (onPause) {
@@ -112,7 +114,6 @@ struct RealTimeProgram {
     MessageCatcher messages;
     sim::PtyServer server;
     bool started = false;
-    std::ostringstream diagnostics;
     PosixPortOptions options;
     QtWindow window;
     RealClock clock;
@@ -242,36 +243,105 @@ TEST(QtWindowDuringAHandler, TraceTimerExpiriesRunOnceAfterTheHandlerNeverInIt) 
     }
 }
 
-TEST(QtWindowDuringAHandler, TheCloseBoxWaitsForTheHandler) {
-    RealTimeProgram program("2.05");
-    ASSERT_TRUE(program.started);
-    ASSERT_TRUE(program.choosePort());
-    std::vector<std::string> order;
-    program.window.setEvents({
-        .controlEvent =
-            [&](int id) {
-                order.push_back("handler " + std::to_string(id));
-                program.configurator->dispatch(id);
-                order.push_back("handler done");
-            },
-        .traceTimer = {},
-        .closeBox =
-            [&] {
-                order.push_back("close box");
-                program.configurator->onCloseBox();
-            },
-    });
-    bool closeTried = false;
-    program.onPause = [&] {
-        if (!closeTried) {
-            closeTried = true;
-            EXPECT_FALSE(program.window.mainWidget()->close()) << "refused during the LOAD";
-        }
+// The close box clicked, or a signal that ends the program, while a handler runs: the
+// handler ends first (a STORE is never cut short), then the exit sequence releases the port.
+TEST(QtWindowDuringAHandler, TheCloseBoxAndTheEndingSignalsWaitForTheHandler) {
+    struct Case {
+        const char* what;
+        int handler;
+        int signal;   // 0: the close box is clicked
+        int atPause;  // about half-way: a STORE serves the window some 300 times; 0: once
+                      // the handler's message box is open, with no port chosen
     };
-    QTest::mouseClick(program.window.control(ids::LoadButton), Qt::LeftButton);
-    EXPECT_EQ(order, (std::vector<std::string>{"handler 20", "handler done", "close box"}));
-    EXPECT_TRUE(program.configurator->finished());
-    EXPECT_FALSE(program.window.mainWidget()->isVisible());
+    const Case cases[] = {
+        {"close box during a LOAD", ids::LoadButton, 0, 20},
+        {"SIGTERM during a STORE", ids::StoreButton, SIGTERM, 150},
+        {"SIGHUP during a STORE", ids::StoreButton, SIGHUP, 150},
+        {"SIGINT during a STORE", ids::StoreButton, SIGINT, 150},
+        {"SIGTERM over a message box", ids::LoadButton, SIGTERM, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RealTimeProgram program("2.05");
+        CloseOnSignals closeOnSignals(program.window);
+        ASSERT_TRUE(program.started && closeOnSignals.installed());
+        const bool overABox = c.atPause == 0;
+        // Nobody answers the box in time: the signal must.
+        program.messages.setHoldMs(5000);
+        QTimer boxWatch;
+        QObject::connect(&boxWatch, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() != nullptr) {
+                boxWatch.stop();
+                std::raise(c.signal);
+            }
+        });
+        if (overABox) {
+            boxWatch.start(5);
+        } else {
+            ASSERT_TRUE(program.choosePort());
+        }
+        if (c.handler == ids::StoreButton) {
+            QTest::mouseClick(program.window.control(ids::LoadButton), Qt::LeftButton);
+            program.window.setControlText(ids::ChannelField1, "138.500 MHz");
+            program.window.setControlText(3, "136.750 MHz");
+            program.window.setControlText(ids::ThresholdField, "30");
+        }
+        std::vector<std::string> order;
+        program.window.setEvents({
+            .controlEvent =
+                [&](int id) {
+                    order.push_back("handler " + std::to_string(id));
+                    program.configurator->dispatch(id);
+                    order.push_back("handler done");
+                },
+            .traceTimer = {},
+            .closeBox =
+                [&] {
+                    order.push_back("close box");
+                    program.configurator->onCloseBox();
+                },
+        });
+        int pauses = 0;
+        program.onPause = [&] {
+            if (++pauses != c.atPause) {
+                return;
+            }
+            if (c.signal == 0) {
+                EXPECT_FALSE(program.window.mainWidget()->close()) << "refused during the handler";
+            } else {
+                std::raise(c.signal);
+            }
+        };
+        const auto start = std::chrono::steady_clock::now();
+        QTest::mouseClick(program.window.control(c.handler), Qt::LeftButton);
+        if (overABox) {
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        } else {
+            EXPECT_GT(pauses, c.atPause) << "the handler went on after the signal";
+        }
+        EXPECT_EQ(order, (std::vector<std::string>{"handler " + std::to_string(c.handler),
+                                                   "handler done", "close box"}));
+        EXPECT_TRUE(program.configurator->finished());
+        EXPECT_FALSE(program.port->isPortOpen());
+        EXPECT_FALSE(program.window.mainWidget()->isVisible());
+        EXPECT_EQ(program.messages.seen().size(), overABox ? 1u : 0u);
+        if (c.handler != ids::StoreButton) {
+            continue;
+        }
+        // At once the port opens again (no exclusive flag left), and the receiver holds
+        // every value of the STORE.
+        PosixSerialPort again(program.options);
+        MemoryWindow form;
+        Configurator reader(form, again, program.clock);
+        reader.startUp();
+        ASSERT_TRUE(form.choosePortEntry(program.server.devicePath()));
+        reader.dispatch(ids::PortList);
+        ASSERT_TRUE(again.isPortOpen());
+        reader.dispatch(ids::LoadButton);
+        EXPECT_EQ(form.controlText(ids::ChannelField1), "138.500 MHz");
+        EXPECT_EQ(form.controlText(3), "136.750 MHz");
+        EXPECT_EQ(form.controlText(ids::ThresholdField), "30");
+    }
 }
 
 TEST(QtWindow, FieldsAreNamedAfterTheirLabelsForScreenReaders) {

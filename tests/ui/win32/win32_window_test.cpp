@@ -519,9 +519,50 @@ TEST_F(Win32WindowTest, OnlyPressesClicksAndChoicesAreControlEvents) {
 }
 
 TEST_F(Win32WindowTest, CloseBoxIsLeftToTheProgramAndClosingReleasesEverything) {
-    SendMessageA(main(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(closeBoxes, 1);
-    EXPECT_TRUE(window->isOpen());
+    // The close box, and the end of the session, which sends no WM_CLOSE and may end the
+    // process as soon as WM_ENDSESSION is answered: the program's exit sequence must have
+    // released the port by then. A handler under way (a STORE) asks the session to wait.
+    struct Case {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        bool inHandler;
+        LRESULT answer;
+        int closeBoxesInHandler;
+        int closeBoxesAfter;
+    } cases[] = {
+        {"close box", WM_CLOSE, 0, false, 0, 0, 1},
+        {"close box during a handler", WM_CLOSE, 0, true, 0, 0, 1},
+        {"may the session end", WM_QUERYENDSESSION, 0, false, TRUE, 0, 0},
+        {"may it end during a handler", WM_QUERYENDSESSION, 0, true, FALSE, 0, 0},
+        {"the session goes on", WM_ENDSESSION, FALSE, false, 0, 0, 0},
+        {"the session ends", WM_ENDSESSION, TRUE, false, 0, 0, 1},
+        {"it ends during a handler", WM_ENDSESSION, TRUE, true, 0, 1, 1},
+    };
+    for (const Case& c : cases) {
+        closeBoxes = 0;
+        LRESULT answer = -1;
+        int closeBoxesInHandler = 0;
+        const auto send = [&] { answer = SendMessageA(main(), c.message, c.wParam, 0); };
+        window->setEvents({
+            .controlEvent =
+                [&](int) {
+                    send();
+                    closeBoxesInHandler = closeBoxes;
+                },
+            .traceTimer = {},
+            .closeBox = [this] { ++closeBoxes; },
+        });
+        if (c.inHandler) {
+            SendMessageA(control(20), BM_CLICK, 0, 0);
+        } else {
+            send();
+        }
+        EXPECT_EQ(answer, c.answer) << c.what;
+        EXPECT_EQ(closeBoxesInHandler, c.closeBoxesInHandler) << c.what;
+        EXPECT_EQ(closeBoxes, c.closeBoxesAfter) << c.what;
+        EXPECT_TRUE(window->isOpen());
+    }
 
     HWND closed = main();
     window->closeWindow();

@@ -1,0 +1,150 @@
+#include "serial/linux/device_users.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <optional>
+#include <system_error>
+
+namespace tamlo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<int64_t> numberOf(std::string_view text) {
+    if (text.empty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string linkTarget(const fs::path& link) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(link.c_str(), buffer, sizeof buffer);
+    return n > 0 && static_cast<size_t>(n) < sizeof buffer
+               ? std::string(buffer, static_cast<size_t>(n))
+               : std::string();
+}
+
+std::string programName(const fs::path& process) {
+    std::ifstream in(process / "comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+// The pseudo-terminal a master descriptor belongs to, as its fdinfo gives it.
+std::optional<int64_t> ptyIndexOf(const fs::path& fdinfo) {
+    std::ifstream in(fdinfo);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.starts_with("tty-index:")) {
+            const size_t start = line.find_first_not_of(" \t", 10);
+            return start == std::string::npos ? std::nullopt : numberOf(line.substr(start));
+        }
+    }
+    return std::nullopt;
+}
+
+class DirectoryReader {
+  public:
+    explicit DirectoryReader(const fs::path& path) : dir_(::opendir(path.c_str())) {
+        error_ = dir_ == nullptr ? errno : 0;
+    }
+    ~DirectoryReader() {
+        if (dir_ != nullptr) {
+            ::closedir(dir_);
+        }
+    }
+    DirectoryReader(const DirectoryReader&) = delete;
+    DirectoryReader& operator=(const DirectoryReader&) = delete;
+
+    int error() const { return error_; }
+    // The next entry's name; empty at the end.
+    std::string next() {
+        if (dir_ == nullptr) {
+            return {};
+        }
+        while (const dirent* entry = ::readdir(dir_)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                return name;
+            }
+        }
+        return {};
+    }
+
+  private:
+    DIR* dir_;
+    int error_ = 0;
+};
+
+}  // namespace
+
+DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procRoot) {
+    DeviceUsers users;
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(devicePath, error);
+    const std::string device = error ? devicePath : canonical.string();
+    // /dev/pts/N: its master is a descriptor of /dev/ptmx whose fdinfo names index N.
+    std::optional<int64_t> ptyIndex;
+    if (device.starts_with("/dev/pts/")) {
+        ptyIndex = numberOf(std::string_view(device).substr(9));
+        users.pseudoTerminal = ptyIndex.has_value();
+    }
+    const int64_t self = ::getpid();
+    DirectoryReader processes(procRoot);
+    if (processes.error() != 0) {
+        users.complete = false;
+        return users;
+    }
+    // Where /proc hides other users' processes, the first process is missing from it.
+    struct stat info {};
+    if (self != 1 && ::stat((procRoot / "1").c_str(), &info) != 0) {
+        users.complete = false;
+    }
+    for (std::string entry = processes.next(); !entry.empty(); entry = processes.next()) {
+        const std::optional<int64_t> pid = numberOf(entry);
+        if (!pid) {
+            continue;
+        }
+        const fs::path process = procRoot / entry;
+        DirectoryReader descriptors(process / "fd");
+        if (descriptors.error() != 0) {
+            // A process that has just ended has nothing open; one we may not look into might.
+            if (descriptors.error() != ENOENT) {
+                users.complete = false;
+            }
+            continue;
+        }
+        for (std::string fd = descriptors.next(); !fd.empty(); fd = descriptors.next()) {
+            const std::string target = linkTarget(process / "fd" / fd);
+            if (target == device && *pid != self && users.holderPid == 0) {
+                users.holderPid = *pid;
+                users.holderProgram = programName(process);
+            } else if (ptyIndex && users.serverPid == 0 &&
+                       (target == "/dev/ptmx" || target == "/dev/pts/ptmx") &&
+                       ptyIndexOf(process / "fdinfo" / fd) == ptyIndex) {
+                users.serverPid = *pid;
+                users.serverProgram = programName(process);
+            }
+        }
+        if (users.holderPid != 0 && (!ptyIndex || users.serverPid != 0)) {
+            break;
+        }
+    }
+    return users;
+}
+
+}  // namespace tamlo

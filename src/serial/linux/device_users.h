@@ -1,0 +1,30 @@
+// Who has a terminal device open, as /proc shows it: the program holding it, and for a
+// pseudo-terminal the program serving it (the one holding its master side). What tells a
+// port held by a live program from a flag that a killed one left behind.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tamlo {
+
+struct DeviceUsers {
+    // A process other than ours with the device open; 0 when none was seen.
+    int64_t holderPid = 0;
+    std::string holderProgram;
+    // The device is a pseudo-terminal (/dev/pts/N).
+    bool pseudoTerminal = false;
+    // The process holding the master of the pseudo-terminal; 0 when none was seen or the
+    // device is no pseudo-terminal. Ours counts: we may serve it ourselves.
+    int64_t serverPid = 0;
+    std::string serverProgram;
+    // Every process's descriptors could be looked into. Not so for an ordinary user, who
+    // may not look into other users' processes, nor where /proc hides them.
+    bool complete = true;
+};
+
+DeviceUsers findDeviceUsers(const std::string& devicePath,
+                            const std::filesystem::path& procRoot = "/proc");
+
+}  // namespace tamlo
