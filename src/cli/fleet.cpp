@@ -18,7 +18,7 @@ class WatchedPort final : public SerialPort {
     const bool& failed() const { return failed_; }
     const std::string& failure() const { return failure_; }
 
-    bool openPort(std::string_view name) override { return inner_.openPort(name); }
+    PortOpening openPort(std::string_view name) override { return inner_.openPort(name); }
     void closePort() override { inner_.closePort(); }
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override { return stopped() ? 0 : inner_.bytesWaiting(); }
@@ -75,10 +75,10 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     InterruptibleClock interruptible(connection->clock(), progress, watched.failed());
     Clock& clock = options.interruptible ? static_cast<Clock&>(interruptible) : connection->clock();
     const auto device = options.devices.find(name);
-    if (!watched.openPort(device == options.devices.end() ? name : device->second)) {
-        report.fail(
-            "the port does not open (missing, held by another program, or refusing "
-            "the line settings)");
+    const PortOpening opening =
+        watched.openPort(device == options.devices.end() ? name : device->second);
+    if (!opening) {
+        report.fail("the port does not open: " + describeRefusal(opening));
         return report;
     }
     Line line{watched, clock, connection->tap()};

@@ -37,12 +37,23 @@ void SerialLog::bytes(std::string_view port, bool sent, const uint8_t* data, int
     }
 }
 
+void SerialLog::bytesAt(int64_t atUs, std::string_view port, bool sent, const uint8_t* data,
+                        int32_t count) {
+    if (count > 0) {
+        lineAt(atUs, port, describe(sent, data, count));
+    }
+}
+
 void SerialLog::event(std::string_view port, std::string_view what) {
     line(port, what);
 }
 
 void SerialLog::line(std::string_view port, std::string_view text) {
-    const int64_t us = now_() - startUs_;
+    lineAt(now_(), port, text);
+}
+
+void SerialLog::lineAt(int64_t atUs, std::string_view port, std::string_view text) {
+    const int64_t us = atUs - startUs_;
     char time[32];
     std::snprintf(time, sizeof time, "%10lld.%03lld ms  ", static_cast<long long>(us / 1000),
                   static_cast<long long>(us % 1000));
@@ -54,6 +65,25 @@ void SerialLog::line(std::string_view port, std::string_view text) {
 LoggingSerialPort::LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label)
     : inner_(inner), log_(log), label_(std::move(label)) {}
 
+LoggingSerialPort::~LoggingSerialPort() {
+    logReceived();
+}
+
+void LoggingSerialPort::logReceived() {
+    log_.bytesAt(receivedAtUs_, name_, false, received_.data(),
+                 static_cast<int32_t>(received_.size()));
+    received_.clear();
+}
+
+int32_t LoggingSerialPort::bytesWaiting() {
+    const int32_t waiting = inner_.bytesWaiting();
+    // Nothing more waiting: the collection of a reply ends here.
+    if (waiting <= 0) {
+        logReceived();
+    }
+    return waiting;
+}
+
 PortOpening LoggingSerialPort::openPort(std::string_view name) {
     name_ = label_.empty() ? std::string(name) : label_;
     PortOpening opening = inner_.openPort(name);
@@ -63,6 +93,7 @@ PortOpening LoggingSerialPort::openPort(std::string_view name) {
 }
 
 void LoggingSerialPort::closePort() {
+    logReceived();
     if (inner_.isPortOpen()) {
         log_.event(name_, "closed");
     }
@@ -70,12 +101,19 @@ void LoggingSerialPort::closePort() {
 }
 
 int32_t LoggingSerialPort::readPort(uint8_t* buffer, int32_t count) {
+    const int64_t before = log_.nowUs();
     const int32_t got = inner_.readPort(buffer, count);
-    log_.bytes(name_, false, buffer, got);
+    if (got > 0) {
+        if (received_.empty()) {
+            receivedAtUs_ = before;
+        }
+        received_.insert(received_.end(), buffer, buffer + got);
+    }
     return got;
 }
 
 int32_t LoggingSerialPort::writePort(const uint8_t* buffer, int32_t count) {
+    logReceived();
     const int32_t put = inner_.writePort(buffer, count);
     log_.bytes(name_, true, buffer, put);
     if (put < count) {

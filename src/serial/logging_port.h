@@ -1,6 +1,9 @@
 // A serial port that writes down every byte it sends and receives, for support cases:
 // the time in milliseconds since the log began, the port, the direction, the bytes in hex
-// and as printable text. Several ports may share one log; each line is written whole.
+// and as printable text, one line per transfer: each byte sent (its own write, with its own
+// time: the protocol is timed), and each reply as it was collected, from its first byte to
+// the moment nothing more was waiting. Several ports may share one log; each line is
+// written whole.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +25,11 @@ class SerialLog {
 
     explicit SerialLog(std::ostream& out, TimeSource now = {});
 
-    // "  1250.125 ms  COM3  >  45 30        E0"
+    // "  1250.125 ms  COM3  >  45 30        E0", at now or at a time taken earlier.
     void bytes(std::string_view port, bool sent, const uint8_t* data, int32_t count);
+    void bytesAt(int64_t atUs, std::string_view port, bool sent, const uint8_t* data,
+                 int32_t count);
+    int64_t nowUs() const { return now_(); }
     // "  1250.125 ms  COM3  opened" and the like.
     void event(std::string_view port, std::string_view what);
 
@@ -32,6 +38,7 @@ class SerialLog {
 
   private:
     void line(std::string_view port, std::string_view text);
+    void lineAt(int64_t atUs, std::string_view port, std::string_view text);
 
     std::ostream& out_;
     TimeSource now_;
@@ -43,21 +50,29 @@ class LoggingSerialPort final : public SerialPort {
   public:
     // label names the port in the log; empty: the name it was opened under.
     LoggingSerialPort(SerialPort& inner, SerialLog& log, std::string label = {});
+    ~LoggingSerialPort() override;
+    LoggingSerialPort(const LoggingSerialPort&) = delete;
+    LoggingSerialPort& operator=(const LoggingSerialPort&) = delete;
 
     PortOpening openPort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return inner_.isPortOpen(); }
-    int32_t bytesWaiting() override { return inner_.bytesWaiting(); }
+    int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
     std::vector<std::string> portNames() override { return inner_.portNames(); }
     std::string writeFailure() const override { return inner_.writeFailure(); }
 
   private:
+    // The reply collected so far goes into the log as one line.
+    void logReceived();
+
     SerialPort& inner_;
     SerialLog& log_;
     std::string label_;
     std::string name_;
+    std::vector<uint8_t> received_;
+    int64_t receivedAtUs_ = 0;
 };
 
 }  // namespace tamlo

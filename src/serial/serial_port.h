@@ -48,9 +48,6 @@ class SerialPort {
     virtual std::string writeFailure() const { return {}; }
     // The names that port discovery probes, in the order they are listed.
     virtual std::vector<std::string> portNames() = 0;
-    // The system's words for the first write that failed since the port was opened
-    // ("Input/output error" once a USB adapter is pulled); empty when none failed.
-    virtual std::string writeFailure() const { return {}; }
 };
 
 }  // namespace tamlo

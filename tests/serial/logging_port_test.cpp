@@ -32,11 +32,7 @@ TEST(SerialLog, RecordsAConversationWithItsTimes) {
     EXPECT_EQ(out.str(),
               "         0.000 ms  COM1  opened\n"
               "         0.000 ms  COM1  >  52  |R|\n"
-              "       200.000 ms  COM1  <  52  |R|\n"
-              "       200.000 ms  COM1  <  34  |4|\n"
-              "       200.000 ms  COM1  <  30  |0|\n"
-              "       200.000 ms  COM1  <  0D  |.|\n"
-              "       200.000 ms  COM1  <  0A  |.|\n"
+              "       200.000 ms  COM1  <  52 34 30 0D 0A  |R40..|\n"
               "       200.000 ms  COM1  closed\n"
               "       200.000 ms  COM9  did not open: does not exist\n");
 }
