@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "trace/image.h"
+#include "ui/qt/qt_controls.h"
 
 namespace tamlo {
 
@@ -53,62 +54,6 @@ namespace {
 // PortList and its open list are kPortListOpenHeight tall together; the list alone is
 // that less the control's own 20 pixels.
 constexpr int kOpenListHeight = kPortListOpenHeight - 20;
-
-QWidget* makeWidget(const ControlSpec& entry, QWidget* parent) {
-    const QString text = fromLatin1Text(entry.text);
-    switch (entry.kind) {
-        case ControlKind::EditField: {
-            auto* edit = new QLineEdit(text, parent);
-            edit->setFrame(true);
-            edit->setCursorPosition(0);
-            return edit;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(text, parent);
-            // Receiver texts are shown as they are, never as markup.
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            return label;
-        }
-        case ControlKind::BorderedLabel: {
-            auto* label = new QLabel(text, parent);
-            label->setTextFormat(Qt::PlainText);
-            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            label->setIndent(2);
-            return label;
-        }
-        case ControlKind::PushButton: {
-            auto* button = new QPushButton(text, parent);
-            button->setAutoDefault(false);
-            return button;
-        }
-        case ControlKind::DropDownList: {
-            auto* combo = new QComboBox(parent);
-            combo->setEditable(false);
-            // A plain list popup, not a menu placed over the control, so that the list
-            // has its fixed height and its scroll bar.
-            combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-            combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-            return combo;
-        }
-        case ControlKind::CheckBox: {
-            auto* check = new QCheckBox(text, parent);
-            if (text.startsWith(QLatin1Char(' '))) {
-                // The receiver's switches carry their own blank between box and words;
-                // with the usual gap on top they would not fit their place.
-                check->setStyleSheet(QStringLiteral("QCheckBox { spacing: 0px; }"));
-            }
-            return check;
-        }
-        case ControlKind::ImageControl: {
-            auto* label = new QLabel(parent);
-            label->setFocusPolicy(Qt::NoFocus);
-            return label;
-        }
-    }
-    return new QLabel(parent);
-}
 
 // The open list shows as many entries as fit into its height and scrolls for the rest;
 // the height of an entry is known once there is one.
@@ -179,6 +124,7 @@ bool QtWindow::openMainWindow() {
     main_->setBackgroundRole(QPalette::Button);
     main_->setAutoFillBackground(true);
     main_->setFont(QApplication::font());
+    formFont_ = formFont(QApplication::font());
     main_->setWindowIcon(QApplication::windowIcon());
     // A fixed size is what keeps the user from resizing it and the window manager from
     // offering to maximise it.
@@ -207,18 +153,12 @@ bool QtWindow::createStatusBar() {
     if (!main_) {
         return false;
     }
-    auto* bar = new QStatusBar(main_.get());
-    bar->setSizeGripEnabled(false);
-    bar->setContentsMargins(0, 0, 0, 0);
-    auto* field = new QLabel(bar);
-    field->setTextFormat(Qt::PlainText);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    field->setMinimumHeight(kStatusBarMinTextHeight);
-    bar->addWidget(field, 1);
-    statusBar_ = bar;
-    statusField_ = field;
+    const StatusBarWidgets made = makeStatusBar(main_.get());
+    made.bar->setFont(formFont_);
+    statusBar_ = made.bar;
+    statusField_ = made.field;
     placeStatusBar();
-    bar->show();
+    made.bar->show();
     return true;
 }
 
@@ -243,7 +183,9 @@ void QtWindow::createControl(const ControlSpec& entry) {
         return;
     }
     destroyControl(entry.id);
-    QWidget* widget = makeWidget(entry, main_.get());
+    QWidget* widget = makeControlWidget(entry, main_.get());
+    // Message boxes and file dialogs keep the system's font; only the form is fitted.
+    widget->setFont(formFont_);
     widget->setGeometry(entry.place.x, entry.place.y, entry.place.width, entry.place.height);
     const int id = entry.id;
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -336,8 +278,8 @@ QTimer* QtWindow::traceTimer() const {
     return traceTimer_.get();
 }
 
-QComboBox* QtWindow::portList() const {
-    return qobject_cast<QComboBox*>(control(ids::PortList));
+PortListBox* QtWindow::portList() const {
+    return dynamic_cast<PortListBox*>(control(ids::PortList));
 }
 
 std::string QtWindow::controlText(int id) {
@@ -383,17 +325,17 @@ void QtWindow::setControlState(int id, int32_t state) {
 }
 
 void QtWindow::clearPortList() {
-    if (QComboBox* combo = portList()) {
+    if (PortListBox* combo = portList()) {
         combo->clear();
     }
 }
 
 void QtWindow::appendPortList(std::string_view name) {
-    if (QComboBox* combo = portList()) {
+    if (PortListBox* combo = portList()) {
         // A combo box chooses its first entry by itself; the list must stay unchosen
         // until the user picks one.
         const int chosen = combo->currentIndex();
-        combo->addItem(fromLatin1Text(name));
+        combo->appendEntry(fromLatin1Text(name));
         combo->setCurrentIndex(chosen);
         fitOpenList(combo);
     }

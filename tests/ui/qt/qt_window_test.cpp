@@ -27,6 +27,7 @@
 #include "sim/virtual_line.h"
 #include "trace/image.h"
 #include "ui/control_table.h"
+#include "ui/qt/qt_controls.h"
 #include "window_contract.h"
 
 namespace tamlo {
@@ -279,6 +280,35 @@ TEST(QtWindow, StartUpCreatesEveryFixedControlAsInTheTable) {
         EXPECT_FALSE(program.window.hasControl(id)) << id;
     }
     EXPECT_TRUE(program.dispatched.empty());
+}
+
+// Every text of every generation's controls, the widest content of each field and the
+// status bar's widest texts, measured in the controls themselves with their own font and
+// style: at the system's font and at larger ones (and, run again, at twice the scale).
+TEST(QtWindow, EveryShownTextFitsItsControl) {
+    const QFont system = QApplication::font();
+    for (const QFont& font : {system, QFont(QStringLiteral("DejaVu Sans"), 11),
+                              QFont(QStringLiteral("DejaVu Serif"), 14)}) {
+        SCOPED_TRACE(font.toString().toStdString());
+        QApplication::setFont(font);
+        Program program;
+        for (const ShownText& shown : shownTexts()) {
+            SCOPED_TRACE(std::string(shown.control.name) + " '" + std::string(shown.text) + "'");
+            QWidget* widget = program.window.statusField();
+            if (shown.control.id == ids::StatusBar) {
+                program.window.setStatusText(shown.text);
+            } else {
+                program.window.createControl(shown.control);
+                program.window.setControlText(shown.control.id, shown.text);
+                widget = program.widget(shown.control.id);
+            }
+            const QFontMetrics metrics(widget->font());
+            EXPECT_LE(metrics.horizontalAdvance(fromLatin1Text(shown.text)),
+                      textRoom(widget).width());
+            EXPECT_LE(metrics.height(), textRoom(widget).height());
+        }
+    }
+    QApplication::setFont(system);
 }
 
 TEST(QtWindow, StatusBarLiesAlongTheBottomAtBothHeights) {
