@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "trace/image.h"
+#include "ui/win32/form_font.h"
 
 namespace tamlo {
 namespace {
@@ -22,35 +23,6 @@ constexpr DWORD kMainStyle =
 constexpr DWORD kMainExStyle = 0;
 // The drawing area of the status bar, without its borders.
 constexpr int kStatusBarMinHeight = kStatusBarMinTextHeight;
-
-struct NativeKind {
-    const char* windowClass;
-    DWORD style;
-    DWORD exStyle;
-};
-
-NativeKind nativeKind(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::EditField:
-            return {"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-        case ControlKind::Label:
-            return {"Static", SS_LEFT, 0};
-        case ControlKind::BorderedLabel:
-            return {"Static", SS_LEFT, WS_EX_CLIENTEDGE};
-        case ControlKind::PushButton:
-            return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
-        case ControlKind::DropDownList:
-            // No integral height: the opened list takes the full 350 pixels, not a whole
-            // number of entries.
-            return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
-                    0};
-        case ControlKind::CheckBox:
-            return {"Button", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
-        case ControlKind::ImageControl:
-            return {"STATIC", SS_BITMAP, 0};
-    }
-    return {"Static", SS_LEFT, 0};
-}
 
 HMENU idAsMenu(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
@@ -67,11 +39,6 @@ RECT rectInParent(HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-void useDefaultFont(HWND control) {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
 }
 
 // Windows takes a drop-down list's closed height from its font; the form was laid out with
@@ -104,6 +71,29 @@ void fitDropDownList(HWND list, int closedHeight) {
 
 }  // namespace
 
+NativeKind nativeKind(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::EditField:
+            return {"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Label:
+            return {"Static", SS_LEFT, 0};
+        case ControlKind::BorderedLabel:
+            return {"Static", SS_LEFT, WS_EX_CLIENTEDGE};
+        case ControlKind::PushButton:
+            return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::DropDownList:
+            // No integral height: the opened list takes the full 350 pixels, not a whole
+            // number of entries.
+            return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
+                    0};
+        case ControlKind::CheckBox:
+            return {"Button", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+        case ControlKind::ImageControl:
+            return {"STATIC", SS_BITMAP, 0};
+    }
+    return {"Static", SS_LEFT, 0};
+}
+
 Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {
     // Without a program connected, the close box just closes the window.
     setEvents({});
@@ -113,6 +103,7 @@ Win32Window::~Win32Window() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
+    releaseFormFont();
     releaseTraceBitmap();
     if (accessibility_ != nullptr) {
         accessibility_->Release();
@@ -214,6 +205,8 @@ bool Win32Window::openMainWindow() {
     if (window == nullptr) {
         return false;
     }
+    releaseFormFont();
+    formFont_ = makeFormFont(window, instance_, ownsFormFont_);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return true;
@@ -227,7 +220,7 @@ bool Win32Window::createStatusBar() {
     if (statusBar_ == nullptr) {
         return false;
     }
-    useDefaultFont(statusBar_);
+    useFormFont(statusBar_);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, kStatusBarMinHeight, 0);
     // One field across the whole width: -1 lets it reach the right edge.
     int rightEdges[1] = {-1};
@@ -256,7 +249,7 @@ void Win32Window::createControl(const ControlSpec& item) {
         return;
     }
     kinds_[item.id] = item.kind;
-    useDefaultFont(control);
+    useFormFont(control);
     // A screen reader names a field after the label before it in the creation order; here
     // the labels come after their fields, so each field is given its label's text.
     nameForScreenReaders(control, item.id);
@@ -467,6 +460,18 @@ void Win32Window::setTraceImage(const Image& image) {
         DeleteObject(traceBitmap_);
     }
     traceBitmap_ = bitmap;
+}
+
+void Win32Window::useFormFont(HWND control) const {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont()), FALSE);
+}
+
+void Win32Window::releaseFormFont() {
+    if (ownsFormFont_ && formFont_ != nullptr) {
+        DeleteObject(formFont_);
+    }
+    formFont_ = nullptr;
+    ownsFormFont_ = false;
 }
 
 void Win32Window::releaseTraceBitmap() {

@@ -34,6 +34,12 @@ class Win32Window final : public Window {
     HWND handle() const { return window_; }
     bool isOpen() const { return window_ != nullptr; }
     HWND control(int id) const;
+    // The font of the controls and the status bar: the default GUI font, smaller where
+    // the form's texts would not fit it.
+    HFONT formFont() const {
+        return formFont_ != nullptr ? formFont_
+                                    : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
 
     bool openMainWindow() override;
     bool createStatusBar() override;
@@ -63,6 +69,8 @@ class Win32Window final : public Window {
     void destroyControl(int id);
     void keepLabelsUnderFields();
     void releaseTraceBitmap();
+    void useFormFont(HWND control) const;
+    void releaseFormFont();
     void nameForScreenReaders(HWND control, int id);
 
     HINSTANCE instance_;
@@ -72,12 +80,22 @@ class Win32Window final : public Window {
     std::map<int, ControlKind> kinds_;
     // The bitmap TraceImage shows; ours to delete (a static control never deletes it).
     HBITMAP traceBitmap_ = nullptr;
+    HFONT formFont_ = nullptr;
+    bool ownsFormFont_ = false;
     WindowEvents events_;
     WindowEventGate gate_;
     // The accessibility annotations; null where COM is not set up (the window tests).
     IAccPropServices* accessibility_ = nullptr;
     bool accessibilityTried_ = false;
 };
+
+// The window class and styles a control of the table is created with.
+struct NativeKind {
+    const char* windowClass;
+    DWORD style;
+    DWORD exStyle;
+};
+NativeKind nativeKind(ControlKind kind);
 
 // A 24-bit top-down DIB section holding image; nullptr when it cannot be made.
 HBITMAP makeTraceBitmap(const Image& image);

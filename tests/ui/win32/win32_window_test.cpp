@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "trace/image.h"
+#include "ui/win32/form_font.h"
 #include "window_contract.h"
 
 namespace tamlo {
@@ -290,7 +291,7 @@ TEST_F(Win32WindowTest, FixedControlsHaveTheNativeStylesOfTheirKinds) {
         ASSERT_NE(handle, nullptr);
         const LONG style = GetWindowLongA(handle, GWL_STYLE);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(handle, WM_GETFONT, 0, 0)),
-                  static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+                  window->formFont());
         EXPECT_EQ((style & WS_TABSTOP) != 0, takesFocus(item.kind));
         switch (item.kind) {
             case ControlKind::EditField:
@@ -389,20 +390,29 @@ TEST_F(Win32WindowTest, StatusBarIsOneFullWidthFieldOnTheBottomEdgeAtBothHeights
     }
 }
 
-TEST_F(Win32WindowTest, CopyrightLineFitsTheStatusBarField) {
-    HWND bar = control(ids::StatusBar);
-    ASSERT_NE(bar, nullptr);
-    const std::string line(kCopyrightLine);
-    HDC dc = GetDC(bar);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(bar, dc);
-    RECT field{};
-    SendMessageA(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&field));
-    // The field draws its text a few pixels in from its border.
-    EXPECT_LE(extent.cx, field.right - field.left - 6);
+// Every text of every generation's controls, the widest content of each field and the
+// status bar's widest texts, as the controls themselves measure them with their font; the
+// font is the default GUI font's face, no larger than it.
+TEST_F(Win32WindowTest, EveryShownTextFitsItsControl) {
+    LOGFONTA system{};
+    LOGFONTA form{};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(system), &system);
+    GetObjectA(window->formFont(), sizeof(form), &form);
+    EXPECT_STREQ(form.lfFaceName, system.lfFaceName);
+    EXPECT_LE(std::labs(form.lfHeight), std::labs(system.lfHeight));
+    for (const ShownText& shown : shownTexts()) {
+        SCOPED_TRACE(std::string(shown.control.name) + " '" + std::string(shown.text) + "'");
+        if (shown.control.id == ids::StatusBar) {
+            window->setStatusText(shown.text);
+        } else {
+            window->createControl(shown.control);
+            if (shown.control.id == ids::PortList) {
+                window->appendPortList(shown.text);
+            }
+            window->setControlText(shown.control.id, shown.text);
+        }
+        EXPECT_LE(textOverflow(control(shown.control.id)), 0);
+    }
 }
 
 // What the clock's pause service does while a handler waits on the receiver: the window is
