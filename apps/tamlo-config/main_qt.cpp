@@ -162,6 +162,7 @@ int run(int argc, char** argv) {
             },
         .traceTimer = [&] { configurator.onTraceTimer(); },
         .closeBox = [&] { configurator.onCloseBox(); },
+        .portListOpening = [&] { configurator.refreshPortList(); },
     });
 
     std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)

@@ -33,6 +33,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                 configurator.onCloseBox();
                 window.closeWindow();
             },
+        .portListOpening = [&] { configurator.refreshPortList(); },
     });
 
     configurator.startUp();

@@ -1,5 +1,7 @@
 #include "app/configurator.h"
 
+#include <algorithm>
+
 #include "app/error_table.h"
 #include "app/form.h"
 #include "app/trace_view.h"
@@ -23,9 +25,11 @@ std::vector<PortRefusal> Configurator::startUp() {
     }
     window_.clearPortList();
     std::vector<PortRefusal> refused;
-    for (const std::string& name : discoverPorts(line_.port, &refused)) {
+    portEntries_ = discoverPorts(line_.port, &refused);
+    for (const std::string& name : portEntries_) {
         window_.appendPortList(name);
     }
+    chosenPortWent_ = false;
     state_.trace.clearSamples();
     return refused;
 }
@@ -62,6 +66,34 @@ void Configurator::onTraceTimer() {
     pollSignalIntoForm(line_, state_, window_);
 }
 
+void Configurator::refreshPortList() {
+    if (finished_) {
+        return;
+    }
+    // The open port is the chosen entry's: only a choice opens one.
+    const std::string chosen = window_.controlText(ids::PortList);
+    std::vector<std::string> names = refreshPorts(line_.port, chosen);
+    if (names == portEntries_) {
+        return;
+    }
+    portEntries_ = std::move(names);
+    window_.clearPortList();
+    for (const std::string& name : portEntries_) {
+        window_.appendPortList(name);
+    }
+    if (chosen.empty()) {
+        return;
+    }
+    if (std::find(portEntries_.begin(), portEntries_.end(), chosen) != portEntries_.end()) {
+        window_.setControlText(ids::PortList, chosen);
+        return;
+    }
+    // Its device is gone (an adapter pulled out): holding on to it would only keep the
+    // system from giving the adapter its old name when it comes back.
+    line_.port.closePort();
+    chosenPortWent_ = true;
+}
+
 void Configurator::onCloseBox() {
     if (!finished_) {
         exitSequence();
@@ -76,7 +108,7 @@ void Configurator::onLoad() {
         readSettingsIntoForm(line_, state_, window_);
         pollSignalIntoForm(line_, state_, window_);
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
 }
@@ -97,7 +129,7 @@ void Configurator::onStore() {
         }
         checksPassed = result.failures.empty();
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
     window_.setStatusText("ready");
@@ -132,6 +164,7 @@ void Configurator::onQuit() {
 
 void Configurator::onPortList() {
     state_.errorCode = 0;
+    chosenPortWent_ = false;
     if (!selectPort(line_.port, window_.controlText(ids::PortList))) {
         state_.errorCode = errors::PortNotAvailable;
     }
@@ -143,9 +176,13 @@ void Configurator::onTraceCheck() {
     if (line_.port.isPortOpen()) {
         toggleTrace(state_, window_);
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
+}
+
+int32_t Configurator::noPortError() const {
+    return chosenPortWent_ ? errors::PortNotAvailable : errors::SelectComPort;
 }
 
 void Configurator::reportError() {

@@ -27,6 +27,8 @@ class Window {
     virtual bool hasControl(int id) const = 0;
     // For PortList, the chosen entry ("" when none is chosen); "" for a missing control.
     virtual std::string controlText(int id) = 0;
+    // For PortList, chooses the entry with this text (none when there is no such entry);
+    // the choice raises no event.
     virtual void setControlText(int id, std::string_view text) = 0;
     // A check box: 1 checked, 0 unchecked; 0 for anything else or a missing control.
     virtual int32_t controlState(int id) = 0;

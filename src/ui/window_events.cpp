@@ -34,6 +34,12 @@ void WindowEventGate::closeBox() {
     }
 }
 
+void WindowEventGate::portListOpening() {
+    if (!mustHold() && events_.portListOpening) {
+        run(events_.portListOpening);
+    }
+}
+
 void WindowEventGate::run(const std::function<void()>& handler) {
     ++running_;
     handler();

@@ -17,6 +17,9 @@ struct WindowEvents {
     std::function<void()> traceTimer;
     // The close box, or Close in the system menu.
     std::function<void()> closeBox;
+    // The user opens PortList: its entries are brought up to date before it shows.
+    // Optional, as the events below: without it the list keeps its start-up entries.
+    std::function<void()> portListOpening = nullptr;
 };
 
 // Delivers a window's events one handler at a time. Events that come in while a handler
@@ -34,6 +37,8 @@ class WindowEventGate {
     void controlEvent(int controlId);
     void traceTimerExpired();
     void closeBox();
+    // Runs at once, as the list opens; while a handler runs the list opens as it is.
+    void portListOpening();
 
     // TraceTimer was started again or stopped: an expiry held from before is void.
     void dropPendingExpiry() { expiryPending_ = false; }

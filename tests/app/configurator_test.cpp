@@ -93,5 +93,46 @@ TEST(Configurator, NothingRunsAfterTheExitSequence) {
     EXPECT_TRUE(p.line.written().empty());
 }
 
+// Devices come and go while the program runs; each time the user opens PortList it lists
+// what opens now, the chosen port stays chosen while it is there, and one that went is
+// closed and named as not available.
+TEST(Configurator, OpeningPortListListsThePortsThatOpenNow) {
+    Program p;
+    p.line.setPorts({"COM1", "COM2"});
+    p.configurator.startUp();
+    ASSERT_TRUE(p.window.choosePortEntry("COM2"));
+    p.configurator.dispatch(ids::PortList);
+    const struct {
+        std::vector<std::string> present;
+        std::vector<std::string> unopenable;
+        std::vector<std::string> listed;
+        std::string chosen;
+        const char* loadMessage;
+    } steps[] = {
+        {{"COM2", "COM3"}, {}, {"COM2", "COM3"}, "COM2", nullptr},
+        {{"COM2", "COM3", "COM4"}, {"COM3"}, {"COM2", "COM4"}, "COM2", nullptr},
+        {{"COM4"}, {}, {"COM4"}, "", "Communication Port not available"},
+        {{"COM2", "COM4"}, {}, {"COM2", "COM4"}, "", "Communication Port not available"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.listed.size());
+        p.line.setPorts(step.present);
+        p.line.setUnopenable(step.unopenable);
+        p.configurator.refreshPortList();
+        EXPECT_EQ(p.window.portEntries(), step.listed);
+        EXPECT_EQ(p.window.controlText(ids::PortList), step.chosen);
+        EXPECT_EQ(p.line.isPortOpen(), !step.chosen.empty());
+        const size_t seen = p.window.messages().size();
+        p.configurator.dispatch(ids::LoadButton);
+        const std::string shown =
+            p.window.messages().size() > seen ? p.window.messages().back().second : "";
+        EXPECT_EQ(shown, step.loadMessage != nullptr ? step.loadMessage : "");
+    }
+    // A new choice is a fresh start: no choice at all is "Select COM Port" again.
+    p.configurator.dispatch(ids::PortList);
+    p.configurator.dispatch(ids::LoadButton);
+    EXPECT_EQ(p.window.messages().back().second, "Select COM Port");
+}
+
 }  // namespace
 }  // namespace tamlo

@@ -10,6 +10,7 @@
 // After windows.h, whose types they use.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -202,6 +203,26 @@ std::string textArgument(const std::string& text) {
 
 int number(const std::string& text) {
     return std::atoi(text.c_str());
+}
+
+// Moves the folder through which a port made by wine-ui-session.sh reaches its device away
+// (the device is gone) or back.
+bool movePortFolder(Driver& driver, const std::string& port, bool away) {
+    char prefix[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)) == 0) {
+        driver.lastSeen = "no WINEPREFIX: not under Wine";
+        return false;
+    }
+    std::string name = port;
+    CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
+    const std::string folder = "Z:" + std::string(prefix) + "/ports/" + name;
+    const std::string unplugged = folder + ".unplugged";
+    const std::string& from = away ? folder : unplugged;
+    if (MoveFileA(from.c_str(), (away ? unplugged : folder).c_str())) {
+        return true;
+    }
+    driver.lastSeen = "no folder " + from + " (error " + std::to_string(GetLastError()) + ")";
+    return false;
 }
 
 using Args = std::vector<std::string>;
@@ -463,24 +484,28 @@ const std::map<std::string, Step>& steps() {
         // Wine the port is a link in the prefix's dosdevices folder; wine-ui-session.sh
         // makes it reach the device through the folder ports/NAME, which is moved away
         // here (Wine deletes no link that ends at a device).
-        {"unplug",
+        {"unplug", {1, [](Driver& d, const Args& a) { return movePortFolder(d, a[0], true); }}},
+        // plug NAME: the device of a port made with --sim-alias-later appears.
+        {"plug", {1, [](Driver& d, const Args& a) { return movePortFolder(d, a[0], false); }}},
+        // open-port-list: opens PortList as a click on its arrow would, and closes it again.
+        {"open-port-list",
+         {0,
+          [](Driver& d, const Args&) {
+              HWND list = controlOf(d, kPortListId);
+              LRESULT ignored = 0;
+              d.lastSeen = "no PortList";
+              return list != nullptr && send(list, CB_SHOWDROPDOWN, TRUE, 0, ignored) &&
+                     send(list, CB_SHOWDROPDOWN, FALSE, 0, ignored);
+          }}},
+        // ports-exclude NAME: PortList does not list NAME.
+        {"ports-exclude",
          {1,
           [](Driver& d, const Args& a) {
-              char prefix[MAX_PATH] = {};
-              if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)) == 0) {
-                  d.lastSeen = "no WINEPREFIX: not under Wine";
-                  return false;
-              }
-              std::string name = a[0];
-              CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
-              const std::string folder = "Z:" + std::string(prefix) + "/ports/" + name;
-              const std::string away = folder + ".unplugged";
-              if (MoveFileA(folder.c_str(), away.c_str())) {
-                  return true;
-              }
-              d.lastSeen =
-                  "no folder " + folder + " (error " + std::to_string(GetLastError()) + ")";
-              return false;
+              return eventually(d, [&] {
+                  const std::vector<std::string> entries = portEntries(d);
+                  d.lastSeen = "'" + a[0] + "' listed";
+                  return std::find(entries.begin(), entries.end(), a[0]) == entries.end();
+              });
           }}},
         // answers-within MS: the window answers a message within MS milliseconds, as a
         // window that is served during a handler's waits does.

@@ -8,6 +8,7 @@
 #   --sim PATH         a simulated receiver (tamlo-sim) on a pseudo-terminal, reached from
 #                      Windows as COM42; further --sim-arg ARG are passed on to it
 #   --sim-alias NAME   the receiver's device also as port NAME (com43, say)
+#   --sim-alias-later NAME  as --sim-alias, but unplugged until the driver's plug step
 #   --app EXE          the program under test, started before PROGRAM
 #   --app-exit STATUS  the program must end by itself, with this exit status
 #   --sim-log REGEX    after the run, the receiver's log must hold a line matching REGEX
@@ -20,7 +21,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../cmake/wine-run.sh"
 template="" work="" sim="" app="" app_exit="" screenshot=""
-sim_args=() sim_logs=() sim_aliases=()
+sim_args=() sim_logs=() sim_aliases=() later_aliases=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --template) template=$2; shift 2 ;;
@@ -31,6 +32,7 @@ while [ $# -gt 0 ]; do
         --app-exit) app_exit=$2; shift 2 ;;
         --sim-log) sim_logs+=("$2"); shift 2 ;;
         --sim-alias) sim_aliases+=("$2"); shift 2 ;;
+        --sim-alias-later) later_aliases+=("$2"); shift 2 ;;
         --screenshot) screenshot=$2; shift 2 ;;
         --) shift; break ;;
         *) echo "wine-ui-session: unknown option $1" >&2; exit 2 ;;
@@ -130,14 +132,17 @@ if [ -n "$sim" ]; then
         exit 1
     fi
     device=$(head -n 1 "$work/sim.out")
-    # An alias reaches the device through a folder of its own, which the driver's unplug
-    # step moves away.
-    for alias in "${sim_aliases[@]}"; do
+    # An alias reaches the device through a folder of its own, which the driver's
+    # unplug and plug steps, which move that folder away and back.
+    for alias in "${sim_aliases[@]}" "${later_aliases[@]}"; do
         mkdir -p "$prefix/ports/$alias"
         ln -s "$device" "$prefix/ports/$alias/device"
         ln -s "../ports/$alias/device" "$prefix/dosdevices/$alias"
     done
-    log "receiver on $device as COM42 ${sim_aliases[*]}"
+    for alias in "${later_aliases[@]}"; do
+        mv "$prefix/ports/$alias" "$prefix/ports/$alias.unplugged"
+    done
+    log "receiver on $device as COM42 ${sim_aliases[*]} (later: ${later_aliases[*]})"
 fi
 
 if [ -n "$app" ]; then

@@ -99,11 +99,9 @@ QtWindow::~QtWindow() {
 
 void QtWindow::setEvents(WindowEvents events) {
     events_ = std::move(events);
-    gate_.setEvents({
-        .controlEvent = events_.controlEvent,
-        .traceTimer = events_.traceTimer,
-        .closeBox = [this] { runCloseBox(); },
-    });
+    WindowEvents gated = events_;
+    gated.closeBox = [this] { runCloseBox(); };
+    gate_.setEvents(std::move(gated));
 }
 
 void QtWindow::serveWhileBusy() {
@@ -196,6 +194,13 @@ void QtWindow::createControl(const ControlSpec& entry) {
         // (mouse or space bar), not for the program's setChecked.
         QObject::connect(check, &QCheckBox::clicked, [this, id, check] { dispatch(id, check); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        if (auto* box = dynamic_cast<PortListBox*>(combo)) {
+            box->setOpening([this] {
+                if (!closing_) {
+                    gate_.portListOpening();
+                }
+            });
+        }
         // activated is the user's choice only; entries the program adds or removes do not
         // raise it. Choosing the same entry again counts too: after "Communication Port not
         // available" it is how the user tries the port once more.
@@ -310,6 +315,8 @@ void QtWindow::setControlText(int id, std::string_view text) {
         label->setText(value);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        combo->setCurrentIndex(combo->findText(value, Qt::MatchExactly));
     }
 }
 

@@ -69,6 +69,33 @@ void fitDropDownList(HWND list, int closedHeight) {
     fitClosedHeight(list, closedHeight);
 }
 
+// The opened list is as wide as its widest entry, with the scroll bar beside it, up to the
+// screen's width; never narrower than the box.
+void fitDroppedWidth(HWND list) {
+    const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+    HDC dc = GetDC(list);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, WPARAM(i), 0);
+        if (length <= 0) {
+            continue;
+        }
+        std::string entry(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(list, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(entry.data()));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, entry.c_str(), static_cast<int>(length), &extent);
+        widest = std::max(widest, extent.cx);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    const int wanted =
+        static_cast<int>(widest) + GetSystemMetrics(SM_CXVSCROLL) + 4 * GetSystemMetrics(SM_CXEDGE);
+    SendMessageA(list, CB_SETDROPPEDWIDTH, WPARAM(std::min(wanted, GetSystemMetrics(SM_CXSCREEN))),
+                 0);
+}
+
 }  // namespace
 
 NativeKind nativeKind(ControlKind kind) {
@@ -112,11 +139,9 @@ Win32Window::~Win32Window() {
 
 void Win32Window::setEvents(WindowEvents events) {
     events_ = std::move(events);
-    gate_.setEvents({
-        .controlEvent = events_.controlEvent,
-        .traceTimer = events_.traceTimer,
-        .closeBox = [this] { runCloseBox(); },
-    });
+    WindowEvents gated = events_;
+    gated.closeBox = [this] { runCloseBox(); };
+    gate_.setEvents(std::move(gated));
 }
 
 void Win32Window::runCloseBox() {
@@ -607,6 +632,12 @@ void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
             break;
         case ControlKind::DropDownList:
             isEvent = code == CBN_SELCHANGE;
+            if (code == CBN_DROPDOWN) {
+                // The list is brought up to date before it shows, and opens as wide as
+                // its widest entry.
+                gate_.portListOpening();
+                fitDroppedWidth(reinterpret_cast<HWND>(lParam));
+            }
             break;
         default:
             break;

@@ -189,6 +189,7 @@ struct Program {
                     ++closeBoxes;
                     configurator.onCloseBox();
                 },
+            .portListOpening = [this] { configurator.refreshPortList(); },
         });
         configurator.startUp();
     }
@@ -634,6 +635,27 @@ TEST(QtWindow, TextsPassAsLatin1) {
     program.window.setControlText(ids::RssiDisplay, "\xb5V");
     EXPECT_EQ(qobject_cast<QLabel*>(program.widget(ids::RssiDisplay))->text(),
               QString::fromUtf8("\xc2\xb5V"));
+}
+
+// An adapter plugged in after start-up is listed when the user opens the list; the chosen
+// port stays chosen and open. A long name opens whole and names itself as a tooltip.
+TEST(QtWindow, OpeningPortListBringsItUpToDateAndShowsLongNamesWhole) {
+    Program program;
+    program.chooseNextPort();
+    const std::string adapter =
+        "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0-with-a-long-tail";
+    program.line.setPorts({"COM1", adapter});
+    QComboBox* combo = program.portList();
+    combo->showPopup();
+    EXPECT_EQ(program.window.controlText(ids::PortList), "COM1");
+    EXPECT_TRUE(program.line.isPortOpen());
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(toLatin1Text(combo->itemText(1)), adapter);
+    EXPECT_EQ(toLatin1Text(combo->itemData(1, Qt::ToolTipRole).toString()), adapter);
+    EXPECT_GE(combo->view()->width(),
+              combo->view()->fontMetrics().horizontalAdvance(combo->itemText(1)));
+    combo->hidePopup();
+    EXPECT_EQ(program.dispatched, (std::vector<int>{ids::PortList}));
 }
 
 TEST(QtWindow, PortListOpensAboutThreeHundredThirtyPixelsWithAScrollBar) {

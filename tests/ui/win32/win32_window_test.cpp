@@ -340,6 +340,35 @@ TEST_F(Win32WindowTest, PortListOpensTo350PixelsWithItsList) {
     EXPECT_TRUE(events.empty()) << "opening the list is no choice";
 }
 
+// The program brings the list up to date as it opens (here: COM3 came, COM1 went, COM42
+// stays chosen); the list opens as wide as its widest entry.
+TEST_F(Win32WindowTest, OpeningPortListLetsTheProgramBringItUpToDateFirst) {
+    const std::string wide = "COM42 and a name as long as no COM port's";
+    window->setEvents({.controlEvent = [this](int id) { events.push_back(id); },
+                       .traceTimer = {},
+                       .closeBox = {},
+                       .portListOpening =
+                           [&] {
+                               window->clearPortList();
+                               window->appendPortList("COM3");
+                               window->appendPortList(wide);
+                               window->setControlText(ids::PortList, wide);
+                           }});
+    window->appendPortList("COM1");
+    window->appendPortList(wide);
+    window->setControlText(ids::PortList, wide);
+    HWND list = control(ids::PortList);
+    SendMessageA(list, CB_SHOWDROPDOWN, TRUE, 0);
+    pump(20);
+    EXPECT_EQ(window->controlText(ids::PortList), wide);
+    EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 2);
+    RECT box{};
+    GetWindowRect(list, &box);
+    EXPECT_GT(SendMessageA(list, CB_GETDROPPEDWIDTH, 0, 0), box.right - box.left);
+    SendMessageA(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_TRUE(events.empty());
+}
+
 TEST_F(Win32WindowTest, TabMovesThroughFocusTakingControlsInCreationOrderAndWraps) {
     createGeneration(3);
     const std::vector<int> order = {1, 2, 3, 4, 5, 6, 7, 20, 21, 22, 23, 24, 41, 42, 43};
