@@ -171,6 +171,11 @@ int run(int argc, char** argv) {
         std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
         return 1;
     }
+    if (simulator) {
+        // The simulated receiver is there to be tried: it is chosen, so LOAD works at once.
+        window.setControlText(tamlo::ids::PortList, simulator->devicePath());
+        configurator.dispatch(tamlo::ids::PortList);
+    }
     FirstPaintProbe firstPaint;
     if (commandLine.exitWhenShown) {
         window.mainWidget()->installEventFilter(&firstPaint);
