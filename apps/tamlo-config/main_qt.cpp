@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/configurator.h"
+#include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/logging_port.h"
@@ -144,6 +145,7 @@ int run(int argc, char** argv) {
     tamlo::SerialPort& port = loggingPort ? static_cast<tamlo::SerialPort&>(*loggingPort)
                                           : static_cast<tamlo::SerialPort&>(devicePort);
     tamlo::RealClock clock;
+    tamlo::PosixFileStore files;
     tamlo::QtWindow window;
     // Before the first probe opens a port: from here on a signal ends the program through
     // its close box.
@@ -163,6 +165,14 @@ int run(int argc, char** argv) {
         .traceTimer = [&] { configurator.onTraceTimer(); },
         .closeBox = [&] { configurator.onCloseBox(); },
         .portListOpening = [&] { configurator.refreshPortList(); },
+        .formCommand =
+            [&](tamlo::FormCommand command) {
+                if (command == tamlo::FormCommand::SaveSettings) {
+                    configurator.saveSettings(files);
+                } else {
+                    configurator.openSettings(files);
+                }
+            },
     });
 
     std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)

@@ -4,6 +4,7 @@
 
 #include "app/error_table.h"
 #include "app/form.h"
+#include "app/form_files.h"
 #include "app/trace_view.h"
 #include "protocol/read_back.h"
 #include "serial/discovery.h"
@@ -92,6 +93,19 @@ void Configurator::refreshPortList() {
     // system from giving the adapter its old name when it comes back.
     line_.port.closePort();
     chosenPortWent_ = true;
+}
+
+void Configurator::saveSettings(FileStore& files) {
+    if (!finished_) {
+        saveForm(window_, state_, files,
+                 line_.port.isPortOpen() ? window_.controlText(ids::PortList) : std::string());
+    }
+}
+
+void Configurator::openSettings(FileStore& files) {
+    if (!finished_) {
+        openIntoForm(window_, state_, files);
+    }
 }
 
 void Configurator::onCloseBox() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/state.h"
+#include "files/file_store.h"
 #include "serial/discovery.h"
 #include "serial/exchange.h"
 #include "ui/window.h"
@@ -31,6 +32,10 @@ class Configurator {
     // chosen while its port is there; if it went, its port is closed and LOAD, STORE and
     // Trace say "Communication Port not available" until the next choice.
     void refreshPortList();
+    // Ctrl+S: what STORE would send from the form now, as a settings file.
+    void saveSettings(FileStore& files);
+    // Ctrl+O: a settings file into the form's fields; nothing is sent.
+    void openSettings(FileStore& files);
     // The window's close box: the exit sequence alone.
     void onCloseBox();
     // True once QUIT or the close box has run the exit sequence; the event loop ends.

@@ -142,6 +142,16 @@ void MemoryWindow::showMessage(std::string_view caption, std::string_view text) 
     messages_.emplace_back(std::string(caption), std::string(text));
 }
 
+ChosenFile MemoryWindow::chooseSettingsFile(FileDialog dialog) {
+    fileDialogs.push_back(dialog);
+    if (fileAnswers.empty()) {
+        return {};
+    }
+    ChosenFile answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
+}
+
 void MemoryWindow::startTraceTimer() {
     timerRunning_ = true;
     ++timerStarts_;

@@ -4,16 +4,22 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
@@ -43,6 +49,21 @@ class QtWindow::MainWidget final : public QWidget {
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         owner_.placeStatusBar();
+    }
+    // A right click on the form, its labels or its buttons: the form's own commands. The
+    // fields keep their menus for cut and paste.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QMenu menu(this);
+        QAction* save = menu.addAction(QStringLiteral("Save settings..."));
+        save->setShortcut(QKeySequence::Save);
+        QAction* open = menu.addAction(QStringLiteral("Open settings..."));
+        open->setShortcut(QKeySequence::Open);
+        menu.setFont(QApplication::font());
+        QAction* chosen = menu.exec(event->globalPos());
+        if (chosen == save || chosen == open) {
+            owner_.onFormCommand(chosen == save ? FormCommand::SaveSettings
+                                                : FormCommand::OpenSettings);
+        }
     }
 
   private:
@@ -127,6 +148,12 @@ bool QtWindow::openMainWindow() {
     // A fixed size is what keeps the user from resizing it and the window manager from
     // offering to maximise it.
     main_->setFixedSize(kInnerWidth, kInnerHeight);
+    const auto shortcut = [this](QKeySequence::StandardKey key, FormCommand command) {
+        auto* keys = new QShortcut(QKeySequence(key), main_.get());
+        QObject::connect(keys, &QShortcut::activated, [this, command] { onFormCommand(command); });
+    };
+    shortcut(QKeySequence::Save, FormCommand::SaveSettings);
+    shortcut(QKeySequence::Open, FormCommand::OpenSettings);
     main_->show();
     centreOnScreen();
     return true;
@@ -406,6 +433,40 @@ void QtWindow::showMessage(std::string_view caption, std::string_view text) {
     // Asked to end inside a box opened over another: that one is answered too.
     if (endRequested_ && message_) {
         message_->done(QMessageBox::Ok);
+    }
+}
+
+ChosenFile QtWindow::chooseSettingsFile(FileDialog dialog) {
+    if (endRequested_ || !main_) {
+        return {};
+    }
+    const bool save = dialog == FileDialog::Save;
+    QFileDialog box(main_.get(),
+                    save ? QStringLiteral("Save settings") : QStringLiteral("Open settings"));
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setNameFilters(
+        {QStringLiteral("Settings files (*.toml *.json)"), QStringLiteral("All files (*)")});
+    box.setDefaultSuffix(QStringLiteral("toml"));
+    if (save) {
+        box.selectFile(QStringLiteral("settings.toml"));
+    }
+    // Like a message box: TraceTimer ticks on, the form waits.
+    WindowEventGate::ModalScope modal(gate_);
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
+        return {};
+    }
+    const QString file = box.selectedFiles().constFirst();
+    // The path goes to the system as the system spells it, not as a receiver text: a name
+    // outside Latin-1 must still open.
+    const QByteArray path = QFile::encodeName(file);
+    return {std::string(path.constData(), static_cast<size_t>(path.size())),
+            toLatin1Text(QFileInfo(file).fileName())};
+}
+
+void QtWindow::onFormCommand(FormCommand command) {
+    if (!closing_) {
+        gate_.formCommand(command);
     }
 }
 

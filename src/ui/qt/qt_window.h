@@ -58,6 +58,7 @@ class QtWindow final : public Window {
     void createTraceImage(const Image& image) override;
     void setTraceImage(const Image& image) override;
     void showMessage(std::string_view caption, std::string_view text) override;
+    ChosenFile chooseSettingsFile(FileDialog dialog) override;
     void startTraceTimer() override;
     void stopTraceTimer() override;
     void closeWindow() override;
@@ -76,6 +77,8 @@ class QtWindow final : public Window {
     // Called by the window's widgets. True when the window may close now.
     bool onCloseEvent();
     void placeStatusBar();
+    // Ctrl+S, Ctrl+O or the form's context menu.
+    void onFormCommand(FormCommand command);
 
   private:
     class MainWidget;

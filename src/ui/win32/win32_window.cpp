@@ -1,11 +1,13 @@
 #include "ui/win32/win32_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 // The GUIDs of the accessibility annotations are defined here, once.
 #include <initguid.h>
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,9 @@ Win32Window::~Win32Window() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
+    if (shortcuts_ != nullptr) {
+        DestroyAcceleratorTable(shortcuts_);
+    }
     releaseFormFont();
     releaseTraceBitmap();
     if (accessibility_ != nullptr) {
@@ -232,6 +237,7 @@ bool Win32Window::openMainWindow() {
     }
     releaseFormFont();
     formFont_ = makeFormFont(window, instance_, ownsFormFont_);
+    addFormCommands(window);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return true;
@@ -487,6 +493,58 @@ void Win32Window::setTraceImage(const Image& image) {
     traceBitmap_ = bitmap;
 }
 
+void Win32Window::addFormCommands(HWND window) {
+    // In the system menu, above Close: the form has no menu bar, and no control of its own
+    // may be added to it.
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu != nullptr) {
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_STRING, kSaveSettingsCommand,
+                    "&Save settings...\tCtrl+S");
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_STRING, kOpenSettingsCommand,
+                    "&Open settings...\tCtrl+O");
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_SEPARATOR, 0, nullptr);
+    }
+    if (shortcuts_ == nullptr) {
+        ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'S', kSaveSettingsCommand},
+                        {FCONTROL | FVIRTKEY, 'O', kOpenSettingsCommand}};
+        shortcuts_ = CreateAcceleratorTableA(keys, 2);
+    }
+}
+
+bool Win32Window::translateShortcut(MSG& message) {
+    return window_ != nullptr && shortcuts_ != nullptr &&
+           TranslateAcceleratorA(window_, shortcuts_, &message) != 0;
+}
+
+ChosenFile Win32Window::chooseSettingsFile(FileDialog dialog) {
+    if (window_ == nullptr) {
+        return {};
+    }
+    const bool save = dialog == FileDialog::Save;
+    // A long path, as the Explorer-style dialog allows.
+    std::string path(32768, '\0');
+    if (save) {
+        path.replace(0, 13, "settings.toml");
+    }
+    OPENFILENAMEA file{};
+    file.lStructSize = sizeof(file);
+    file.hwndOwner = window_;
+    file.lpstrFilter = "Settings files (*.toml, *.json)\0*.toml;*.json\0All files (*.*)\0*.*\0";
+    file.lpstrFile = path.data();
+    file.nMaxFile = static_cast<DWORD>(path.size());
+    file.lpstrTitle = save ? "Save settings" : "Open settings";
+    file.lpstrDefExt = "toml";
+    file.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    // Like a message box: TraceTimer ticks on, the form waits.
+    WindowEventGate::ModalScope modal(gate_);
+    if (!(save ? GetSaveFileNameA(&file) : GetOpenFileNameA(&file))) {
+        return {};
+    }
+    path.resize(std::strlen(path.c_str()));
+    return {path, path.substr(std::min<size_t>(file.nFileOffset, path.size()))};
+}
+
 void Win32Window::useFormFont(HWND control) const {
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont()), FALSE);
 }
@@ -584,6 +642,15 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             // sent by another program during a handler, it waits for the handler's end.
             gate_.closeBox();
             return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == kSaveSettingsCommand ||
+                (wParam & 0xFFF0) == kOpenSettingsCommand) {
+                gate_.formCommand((wParam & 0xFFF0) == kSaveSettingsCommand
+                                      ? FormCommand::SaveSettings
+                                      : FormCommand::OpenSettings);
+                return 0;
+            }
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_QUERYENDSESSION:
             // The user logs off or shuts down. A handler under way (a STORE) is never cut:
             // the session is asked to wait until it is done.
@@ -611,8 +678,13 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
-    // Menus and accelerators carry no control; this window has neither.
+    // Ctrl+S and Ctrl+O come as accelerators, without a control.
     if (lParam == 0) {
+        if (HIWORD(wParam) == 1 &&
+            (LOWORD(wParam) == kSaveSettingsCommand || LOWORD(wParam) == kOpenSettingsCommand)) {
+            gate_.formCommand(LOWORD(wParam) == kSaveSettingsCommand ? FormCommand::SaveSettings
+                                                                     : FormCommand::OpenSettings);
+        }
         return;
     }
     const int id = LOWORD(wParam);

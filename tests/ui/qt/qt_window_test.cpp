@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -656,6 +659,36 @@ TEST(QtWindow, OpeningPortListBringsItUpToDateAndShowsLongNamesWhole) {
               combo->view()->fontMetrics().horizontalAdvance(combo->itemText(1)));
     combo->hidePopup();
     EXPECT_EQ(program.dispatched, (std::vector<int>{ids::PortList}));
+}
+
+// Ctrl+S and Ctrl+O are the form's commands; the file comes from Qt's own dialog, and its
+// path reaches the program as the system spells it, also outside Latin-1.
+TEST(QtWindow, CtrlSAndCtrlOChooseAFileInTheDialog) {
+    Program program;
+    std::vector<FormCommand> commands;
+    program.window.setEvents(
+        {.controlEvent = {}, .traceTimer = {}, .closeBox = {}, .formCommand = [&](FormCommand c) {
+             commands.push_back(c);
+         }});
+    program.main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(program.main()));
+    QTest::keyClick(program.widget(1), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(program.widget(1), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(commands,
+              (std::vector<FormCommand>{FormCommand::SaveSettings, FormCommand::OpenSettings}));
+
+    const QString folder = QDir::temp().filePath(QString::fromUtf8("tamlo-\xd0\xb4"));
+    QDir().mkpath(folder);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(folder + QStringLiteral("/rx"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const ChosenFile chosen = program.window.chooseSettingsFile(FileDialog::Save);
+    EXPECT_EQ(chosen.path, QFile::encodeName(folder + QStringLiteral("/rx.toml")).toStdString());
+    EXPECT_EQ(chosen.name, "rx.toml");
+    QDir(folder).removeRecursively();
 }
 
 TEST(QtWindow, PortListOpensAboutThreeHundredThirtyPixelsWithAScrollBar) {
