@@ -142,6 +142,7 @@ std::optional<std::string> statusText(Driver& driver) {
 struct BoxSearch {
     DWORD processId;
     HWND found;
+    const char* title = kMessageCaption;
 };
 
 BOOL CALLBACK findBox(HWND window, LPARAM context) {
@@ -153,7 +154,7 @@ BOOL CALLBACK findBox(HWND window, LPARAM context) {
     GetWindowTextA(window, title, sizeof(title));
     GetClassNameA(window, windowClass, sizeof(windowClass));
     if (owner == search->processId && IsWindowVisible(window) &&
-        std::string(windowClass) == "#32770" && std::string(title) == kMessageCaption) {
+        std::string(windowClass) == "#32770" && std::string(title) == search->title) {
         search->found = window;
         return FALSE;
     }
@@ -433,6 +434,44 @@ const std::map<std::string, Step>& steps() {
               HWND box = messageBox(d);
               d.lastSeen = box != nullptr ? "a box saying '" + messageBoxText(box) + "'" : "";
               return box == nullptr;
+          }}},
+        // system-command ID: an entry of the window's system menu.
+        {"system-command",
+         {1,
+          [](Driver& d, const Args& a) {
+              d.lastSeen = "the window takes no message";
+              return PostMessageA(d.main, WM_SYSCOMMAND, WPARAM(number(a[0])), 0) != FALSE;
+          }}},
+        // file-dialog TITLE PATH: the program's file dialog of that title shows; PATH is
+        // typed as the file's name and the dialog is answered with its OK button.
+        {"file-dialog",
+         {2,
+          [](Driver& d, const Args& a) {
+              BoxSearch search{d.processId, nullptr, a[0].c_str()};
+              d.lastSeen = "no dialog '" + a[0] + "'";
+              if (!eventually(d, [&] {
+                      EnumWindows(&findBox, reinterpret_cast<LPARAM>(&search));
+                      return search.found != nullptr;
+                  })) {
+                  return false;
+              }
+              // The name field of the Explorer-style dialog (cmb13), or of the older one.
+              constexpr int kNameCombo = 0x47C;
+              constexpr int kNameEdit = 0x480;
+              HWND name = GetDlgItem(search.found, kNameCombo);
+              if (name == nullptr) {
+                  name = GetDlgItem(search.found, kNameEdit);
+              }
+              // The dialog takes Windows' separators only.
+              std::string path = a[1];
+              std::replace(path.begin(), path.end(), '/', '\\');
+              LRESULT done = 0;
+              d.lastSeen = "no name field in '" + a[0] + "'";
+              return name != nullptr &&
+                     send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), done) &&
+                     PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(GetDlgItem(search.found, IDOK))) !=
+                         FALSE;
           }}},
         // close-box: Close from the window's system menu, as its close box gives.
         {"close-box",
