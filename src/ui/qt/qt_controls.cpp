@@ -251,6 +251,9 @@ PortListBox::PortListBox(QWidget* parent) : QComboBox(parent) {
     setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
     view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     view()->setTextElideMode(Qt::ElideLeft);
+    // The closed box names its chosen entry in full too.
+    QObject::connect(this, &QComboBox::currentIndexChanged,
+                     [this](int index) { setToolTip(index < 0 ? QString() : itemText(index)); });
 }
 
 void PortListBox::appendEntry(const QString& name) {
@@ -287,15 +290,57 @@ QRect PortListBox::labelRoom() const {
                                    this);
 }
 
+QString PortListBox::closedText(int room) const {
+    const QString name = currentText();
+    const QFontMetrics metrics = fontMetrics();
+    if (metrics.horizontalAdvance(name) <= room) {
+        return name;
+    }
+    // Where the name parts from the entry most like it, and where they meet again.
+    qsizetype first = 0;
+    qsizetype last = name.size();
+    for (int i = 0; i < count(); ++i) {
+        const QString other = itemText(i);
+        qsizetype same = 0;
+        while (same < name.size() && same < other.size() && name[same] == other[same]) {
+            ++same;
+        }
+        if (i == currentIndex() || same < first || same == 0) {
+            continue;
+        }
+        qsizetype tail = 0;
+        while (tail < name.size() - same && tail < other.size() - same &&
+               name[name.size() - 1 - tail] == other[other.size() - 1 - tail]) {
+            ++tail;
+        }
+        first = same;
+        last = name.size() - tail;
+    }
+    if (first == 0) {
+        return metrics.elidedText(name, Qt::ElideLeft, room);  // its end: "...ttyUSB0"
+    }
+    // From the start of the word that differs ("...A10K1234..."), or where it differs
+    // ("...1234-if00...") when the word is too long for the box.
+    const QChar cut(0x2026);
+    qsizetype start = first;
+    while (start > 0 && !QStringLiteral("/_-.").contains(name[start - 1])) {
+        --start;
+    }
+    if (metrics.horizontalAdvance(cut + name.mid(start, last - start) + cut) > room) {
+        start = first;
+    }
+    return metrics.elidedText(cut + name.mid(start), Qt::ElideRight, room);
+}
+
 void PortListBox::paintEvent(QPaintEvent*) {
-    // As QComboBox paints itself, with a name too long for the box cut at its beginning.
+    // As QComboBox paints itself, with a name too long for the box shortened to the part
+    // that tells it from the other entries.
     QStylePainter painter(this);
     painter.setPen(palette().color(QPalette::Text));
     QStyleOptionComboBox option;
     initStyleOption(&option);
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    option.currentText =
-        fontMetrics().elidedText(option.currentText, Qt::ElideLeft, labelRoom().width());
+    option.currentText = closedText(labelRoom().width());
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

@@ -38,9 +38,10 @@ QRect textRoom(const QWidget* widget);
 QFont formFont(const QFont& system);
 
 // PortList: it brings its entries up to date when the user opens it, opens as wide as its
-// widest entry (up to the screen), names each entry in full as a tooltip, and shows a name
-// too long for the closed box with its beginning cut off: the end of a device's name is
-// where ttyUSB0 and ttyUSB1, or two adapters' serial numbers, differ.
+// widest entry (up to the screen) and names each entry, and its chosen one, in full as a
+// tooltip. A chosen name too long for the closed box shows from where it parts from the
+// entry most like it ("...A10K1234-if..." beside "...A10K5678-if..."), or else its end
+// ("...ttyUSB0").
 class PortListBox final : public QComboBox {
   public:
     explicit PortListBox(QWidget* parent);
@@ -51,6 +52,8 @@ class PortListBox final : public QComboBox {
     void appendEntry(const QString& name);
     void showPopup() override;
     QRect labelRoom() const;
+    // The chosen entry's name as the closed box shows it in room pixels.
+    QString closedText(int room) const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -659,6 +659,12 @@ TEST(QtWindow, OpeningPortListBringsItUpToDateAndShowsLongNamesWhole) {
               combo->view()->fontMetrics().horizontalAdvance(combo->itemText(1)));
     combo->hidePopup();
     EXPECT_EQ(program.dispatched, (std::vector<int>{ids::PortList}));
+    // Chosen beside an adapter of the same make, the closed box shows their difference.
+    combo->addItem(
+        QString::fromLatin1(adapter).replace(QStringLiteral("1234"), QStringLiteral("5678")));
+    program.window.setControlText(ids::PortList, adapter);
+    auto* box = dynamic_cast<PortListBox*>(combo);
+    EXPECT_TRUE(box->closedText(box->labelRoom().width()).contains(QStringLiteral("1234")));
 }
 
 // Ctrl+S and Ctrl+O are the form's commands; the file comes from Qt's own dialog, and its
