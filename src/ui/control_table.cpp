@@ -53,7 +53,7 @@ constexpr ControlSpec kTraceImageSpec{ids::TraceImage, "TraceImage", K::ImageCon
                                       kTraceImagePlace, ""};
 
 // The widest text the program puts into a control: a channel at the top of its range, the
-// lowest threshold a generation-3 receiver reads back as written, a port of the Part's list.
+// lowest threshold a generation-3 receiver reads back as written, the highest COM port probed.
 struct WidestContent {
     int id;
     std::string_view text;
