@@ -76,13 +76,19 @@ class Probes {
         if (control == nullptr) {
             return 0;
         }
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)) != font) {
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        }
         const std::string value(text);
         if (control == statusBar_) {
             SendMessageA(control, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(value.c_str()));
         } else {
-            SetWindowPos(control, nullptr, 0, 0, item.place.width, item.place.height,
-                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            RECT size{};
+            if (GetWindowRect(control, &size) && (size.right - size.left != item.place.width ||
+                                                  size.bottom - size.top != item.place.height)) {
+                SetWindowPos(control, nullptr, 0, 0, item.place.width, item.place.height,
+                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
             if (item.kind == ControlKind::DropDownList) {
                 SendMessageA(control, CB_RESETCONTENT, 0, 0);
                 SendMessageA(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
