@@ -33,9 +33,7 @@ std::string stopWords(int signal) {
 }  // namespace
 
 CommandContext::CommandContext(const Options& options, Platform& platform)
-    : options_(options), platform_(platform) {
-    fleet_.interruptible = platform.interruptible;
-}
+    : options_(options), platform_(platform) {}
 
 bool CommandContext::start(int& status) {
     if (!options_.log.empty()) {

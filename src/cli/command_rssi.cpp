@@ -24,9 +24,11 @@ class SampleSink {
         std::lock_guard lock(mutex_);
         // CSV to standard output takes the place of the terminal lines.
         if (csv_ != &terminal_) {
-            terminal_ << time << "  " << port << "  "
-                      << (value ? std::to_string(*value) : std::string("no answer")) << "  "
-                      << spark << "\n";
+            std::string line = time + "  " + port + "  " +
+                               (value ? std::to_string(*value) : std::string("no answer")) +
+                               "  " + spark;
+            line.erase(line.find_last_not_of(' ') + 1);
+            terminal_ << line << "\n";
             terminal_.flush();
         }
         if (csv_ != nullptr) {

@@ -11,22 +11,10 @@
 #include "protocol/signal.h"
 #include "protocol/write_settings.h"
 #include "sim/virtual_line.h"
+#include "wire_log.h"
 
 namespace tamlo {
 namespace {
-
-// "time characters" for each send, as the session runner's wire log prints it.
-class WireLog : public WireTap {
-  public:
-    explicit WireLog(const sim::VirtualLine& line) : line_(line) {}
-    void onSend(std::string_view characters) override {
-        sends.push_back(std::to_string(line_.nowMs()) + " " + std::string(characters));
-    }
-    std::vector<std::string> sends;
-
-  private:
-    const sim::VirtualLine& line_;
-};
 
 struct Bench {
     explicit Bench(const std::string& version) {
@@ -36,9 +24,10 @@ struct Bench {
         settings.audioLevel = 3;
         line.emplace(settings);
         line->openPort("COM1");
-        wire.emplace(*line);
+        wire.emplace(*line, *line, [this] { return line->nowMs(); });
     }
-    Line conversation() { return Line{*line, *line, &*wire}; }
+    // "time characters" for each send, as the session runner's wire log prints it.
+    Line conversation() { return Line{*wire, *wire}; }
 
     std::optional<sim::VirtualLine> line;
     std::optional<WireLog> wire;
@@ -78,9 +67,6 @@ TEST(Generations, TraitsFollowTheFirmwareCode) {
         EXPECT_EQ(t.lnaCommand, c.lna) << c.code;
         EXPECT_EQ(t.paceMs, c.pace) << c.code;
     }
-    EXPECT_EQ(firmwareCodeOf("1.81"), 180);
-    EXPECT_EQ(firmwareCodeOf("2.05 05-Nov-24"), 204);
-    EXPECT_EQ(firmwareCodeOf(""), 0);
 }
 
 TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
@@ -112,11 +98,24 @@ TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
         Line line = bench.conversation();
         StoreValues values = exampleForm();
         values.diversity = c.diversity;
+        const int64_t startMs = bench.line->nowMs();
         const StoreResult result = writeSettings(line, c.firmwareCode, values);
         EXPECT_TRUE(result.failures.empty()) << c.version;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.version;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
         EXPECT_TRUE(checkStore(c.firmwareCode, values).failures.empty());
+        // The plan knows its own length: the progress bars and the benchmarks take it.
+        const StoreScript script = planStore(c.firmwareCode, values);
+        EXPECT_EQ(script.nominalMs(), bench.line->nowMs() - startMs) << c.version;
+        EXPECT_EQ(script.bytes(), static_cast<int64_t>(bench.line->writtenText().size()))
+            << c.version;
     }
+    // How far a write got, for a stop in the middle: the last step that means something alone.
+    const StoreScript script = planStore(206, exampleForm());
+    EXPECT_EQ(script.lastWholeStep(1), "");
+    EXPECT_EQ(script.lastWholeStep(2), "the opening pair");
+    EXPECT_EQ(script.lastWholeStep(2 + 7 + 6), "channel 1");
+    EXPECT_EQ(script.lastWholeStep(script.bytes() - 1), "the threshold");
+    EXPECT_EQ(script.lastWholeStep(script.bytes()), "the closing pair");
 }
 
 TEST(StoreConversation, RefusedValuesAreReportedInOrderAndNotSent) {
@@ -173,7 +172,7 @@ TEST(StoreConversation, RefusedValuesAreReportedInOrderAndNotSent) {
         EXPECT_EQ(result.failures, c.failures) << c.what;
         EXPECT_EQ(result.last(), c.failures.empty() ? Outcome::Ok : c.failures.back().outcome)
             << c.what;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.what;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.what;
         // The checks alone give the same verdict and send nothing.
         EXPECT_EQ(checkStore(206, values).failures, c.failures) << c.what;
     }
@@ -217,7 +216,7 @@ TEST(ReadConversation, AsksForTheGenerationsBlocksAndFillsTheSettings) {
         EXPECT_EQ(read.text.has_value(), c.textAsked) << c.version;
         EXPECT_TRUE(read.accepted()) << c.version;
         EXPECT_EQ(settings[threshold], 10) << c.version;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.version;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
         EXPECT_EQ(pollSignal(line), 40) << c.version;
     }
 }
