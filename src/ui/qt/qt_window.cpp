@@ -343,7 +343,7 @@ void QtWindow::setControlText(int id, std::string_view text) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        combo->setCurrentIndex(combo->findText(value, Qt::MatchExactly));
+        combo->setCurrentIndex(combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
 }
 
