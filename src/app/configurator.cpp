@@ -97,8 +97,7 @@ void Configurator::refreshPortList() {
 
 void Configurator::saveSettings(FileStore& files) {
     if (!finished_) {
-        saveForm(window_, state_, files,
-                 line_.port.isPortOpen() ? window_.controlText(ids::PortList) : std::string());
+        saveForm(window_, state_, files);
     }
 }
 
@@ -118,6 +117,7 @@ void Configurator::onLoad() {
     window_.setStatusText("working");
     state_.errorCode = 0;
     if (line_.port.isPortOpen()) {
+        state_.loadedPort = window_.controlText(ids::PortList);
         identifyIntoForm(line_, state_, window_);
         readSettingsIntoForm(line_, state_, window_);
         pollSignalIntoForm(line_, state_, window_);

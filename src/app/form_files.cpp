@@ -63,8 +63,7 @@ std::string joined(const std::vector<std::string>& parts, std::string_view betwe
 
 }  // namespace
 
-void saveForm(Window& window, const ProcessState& state, FileStore& files,
-              const std::string& portName) {
+void saveForm(Window& window, const ProcessState& state, FileStore& files) {
     const int32_t code = state.settings[firmwareCode];
     const GenerationTraits& traits = firmwareTraits(code);
     const StoreValues values = readForm(window, state);
@@ -76,7 +75,7 @@ void saveForm(Window& window, const ProcessState& state, FileStore& files,
     }
     SettingsFile file = fileOfStore(sent);
     if (!state.versionReply.empty()) {
-        file.receiver = ReceiverInfo{portName, state.versionReply, traits.number,
+        file.receiver = ReceiverInfo{state.loadedPort, state.versionReply, traits.number,
                                      state.settings[rssi], state.loadedAt};
     }
     const ChosenFile chosen = window.chooseSettingsFile(FileDialog::Save);

@@ -3,8 +3,6 @@
 // them after a repair without a terminal. Nothing here talks to the receiver.
 #pragma once
 
-#include <string>
-
 #include "app/state.h"
 #include "files/file_store.h"
 #include "ui/window.h"
@@ -15,8 +13,7 @@ namespace tamlo {
 // of the last LOAD and the port it came through. A field that would fail STORE's checks
 // (or that no file can hold) is named, and nothing is written; the file is written whole
 // or not at all.
-void saveForm(Window& window, const ProcessState& state, FileStore& files,
-              const std::string& portName);
+void saveForm(Window& window, const ProcessState& state, FileStore& files);
 
 // Fills the form's fields from a file the user chooses, sending nothing: STORE writes them.
 // A file with errors leaves the form as it was; keys whose controls the form of the last
