@@ -206,24 +206,17 @@ int number(const std::string& text) {
     return std::atoi(text.c_str());
 }
 
-// Moves the folder through which a port made by wine-ui-session.sh reaches its device away
-// (the device is gone) or back.
-bool movePortFolder(Driver& driver, const std::string& port, bool away) {
+// The prefix's folder as a Windows path, and a port's name as its link there is named.
+bool winePrefix(Driver& driver, const std::string& port, std::string& folder, std::string& name) {
     char prefix[MAX_PATH] = {};
     if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)) == 0) {
         driver.lastSeen = "no WINEPREFIX: not under Wine";
         return false;
     }
-    std::string name = port;
+    folder = "Z:" + std::string(prefix);
+    name = port;
     CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
-    const std::string folder = "Z:" + std::string(prefix) + "/ports/" + name;
-    const std::string unplugged = folder + ".unplugged";
-    const std::string& from = away ? folder : unplugged;
-    if (MoveFileA(from.c_str(), (away ? unplugged : folder).c_str())) {
-        return true;
-    }
-    driver.lastSeen = "no folder " + from + " (error " + std::to_string(GetLastError()) + ")";
-    return false;
+    return true;
 }
 
 using Args = std::vector<std::string>;
@@ -523,9 +516,38 @@ const std::map<std::string, Step>& steps() {
         // Wine the port is a link in the prefix's dosdevices folder; wine-ui-session.sh
         // makes it reach the device through the folder ports/NAME, which is moved away
         // here (Wine deletes no link that ends at a device).
-        {"unplug", {1, [](Driver& d, const Args& a) { return movePortFolder(d, a[0], true); }}},
-        // plug NAME: the device of a port made with --sim-alias-later appears.
-        {"plug", {1, [](Driver& d, const Args& a) { return movePortFolder(d, a[0], false); }}},
+        {"unplug",
+         {1,
+          [](Driver& d, const Args& a) {
+              std::string prefix;
+              std::string name;
+              if (!winePrefix(d, a[0], prefix, name)) {
+                  return false;
+              }
+              const std::string folder = prefix + "/ports/" + name;
+              d.lastSeen = "no folder " + folder;
+              return MoveFileA(folder.c_str(), (folder + ".unplugged").c_str()) != FALSE;
+          }}},
+        // plug NAME: a port made with --sim-alias-later is mapped, a new link in the
+        // prefix's dosdevices folder that wine-ui-session.sh makes when asked.
+        {"plug",
+         {1,
+          [](Driver& d, const Args& a) {
+              std::string prefix;
+              std::string name;
+              if (!winePrefix(d, a[0], prefix, name)) {
+                  return false;
+              }
+              HANDLE ask = CreateFileA((prefix + "/plug-" + name).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+              if (ask != INVALID_HANDLE_VALUE) {
+                  CloseHandle(ask);
+              }
+              // The session's watcher looks for the request twenty times a second.
+              Sleep(500);
+              d.lastSeen = "the request was not written";
+              return ask != INVALID_HANDLE_VALUE;
+          }}},
         // open-port-list: opens PortList as a click on its arrow would, and closes it again.
         {"open-port-list",
          {0,
