@@ -88,6 +88,8 @@ struct Tamlo {
             .connect = [](const std::string&) -> std::unique_ptr<Connection> {
                 return std::make_unique<PosixConnection>();
             },
+            .describePorts = nullptr,
+            .portsFiles = {},
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = nowMs,

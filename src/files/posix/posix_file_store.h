@@ -12,6 +12,8 @@ class PosixFileStore final : public FileStore {
     FileText read(const std::string& path, int64_t maxBytes) override;
     std::string cannotWrite(const std::string& path) override;
     std::string replace(const std::string& path, std::string_view bytes) override;
+    bool isFolder(const std::string& path) override;
+    std::string makeFolder(const std::string& path) override;
 
   private:
     uint64_t temporaryCount_ = 0;  // tells this process's temporary files apart
