@@ -98,7 +98,7 @@ std::string bashValue(Value value) {
     return "COMPREPLY=()";
 }
 
-std::string bashScript(const CLI::App& app) {
+std::string bashScript(const CLI::App& app, const std::string& function) {
     std::string globals;
     std::string globalValues;
     for (const CLI::Option* option : app.get_options()) {
@@ -145,8 +145,8 @@ std::string bashScript(const CLI::App& app) {
         globalValueCase = "    case $prev in\n        " + globalValues + ") " +
                           bashValue(Value::File) + "; return ;;\n    esac\n";
     }
-    return "# bash completion for tamlo, made by `tamlo completion bash`\n"
-           "_tamlo() {\n"
+    return function +
+           "() {\n"
            "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
            "    local command=\"\" i\n"
            "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
@@ -168,7 +168,8 @@ std::string bashScript(const CLI::App& app) {
            perCommand +
            "    esac\n"
            "}\n"
-           "complete -F _tamlo tamlo\n";
+           "complete -F " +
+           function + " tamlo\n";
 }
 
 std::string fishValue(Value value) {
@@ -236,13 +237,16 @@ std::string fishScript(const CLI::App& app) {
 
 std::string completionScriptFor(std::string_view shell, const CLI::App& app) {
     if (shell == "bash") {
-        return bashScript(app);
+        return "# bash completion for tamlo, made by `tamlo completion bash`\n" +
+               bashScript(app, "_tamlo");
     }
     if (shell == "zsh") {
-        // zsh runs bash's completion functions through its bashcompinit.
+        // zsh runs the bash function through its bashcompinit; the completion that made
+        // zsh load this file is answered too.
         return "#compdef tamlo\n# zsh completion for tamlo, made by `tamlo completion zsh`\n"
                "autoload -U +X bashcompinit && bashcompinit\n" +
-               bashScript(app);
+               bashScript(app, "__tamlo_bash") +
+               "[[ ${funcstack[1]-} == _tamlo ]] && _bash_complete -F __tamlo_bash\n";
     }
     if (shell == "fish") {
         return fishScript(app);
