@@ -245,6 +245,13 @@ FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to) {
     // A receiver holding from's values, read back whole.
     DeviceSettings held;
     SettingsFile asked = to;
+    if (!traits.audioCommand) {
+        asked.audioLevel.reset();
+        asked.diversity.reset();
+    }
+    if (!traits.lnaCommand) {
+        asked.lnaSupply.reset();
+    }
     for (int n = 1; n <= 6; ++n) {
         auto& code = asked.channelCodes[static_cast<size_t>(n - 1)];
         if (const auto& have = from.channelCodes[static_cast<size_t>(n - 1)]) {

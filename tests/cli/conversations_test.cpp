@@ -448,6 +448,7 @@ TEST_F(Commands, AFleetKnownByName) {
         "default = \"mast-north\"\nmast-north = { serial = \"A10K3QXZ\" }\n"
         "mast-south = \"COM2\"\ngone = { serial = \"QQ\" }\n";
     const std::string d = dir_.string() + "/";
+    const std::string partial = file("partial.toml", "[settings]\nthreshold = 45\n");
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -486,10 +487,11 @@ TEST_F(Commands, AFleetKnownByName) {
          "firmware 1.90 (generation 2)"},
         {{"write", d + "b/mast-north.toml"}, 0, "mast-north: firmware 2.05: written, verified"},
         {{"diff", d + "b/mast-south.toml", d + "b/mast-north.toml"},
+         0,
+         "generation 2 has no control for 'lna_supply': not compared\n"},
+        {{"diff", partial, d + "b/mast-north.toml"},
          1,
-         d + "b/mast-south.toml -> " + d +
-             "b/mast-north.toml: 1 difference\n"
-             "  LNA supply: not set -> on\n"},
+         "b/mast-north.toml: 9 differences\n  channel 1: not set -> 134.000 MHz\n"},
         {{"rssi", "-p", "mast-south", "--count", "1", "--json"},
          0,
          "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
