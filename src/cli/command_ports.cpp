@@ -97,6 +97,11 @@ int commandPorts(CommandContext& run) {
     std::vector<std::string> opened;
     for (NamedPort& port : known) {
         PortRow row{port, run.probeOpen(port), std::nullopt};
+        // Windows lists every name from COM1 to COM99: one that does not exist is no port,
+        // unless the ports files name it.
+        if (!port.named && row.opening.refusal == OpenRefusal::Missing) {
+            continue;
+        }
         if (row.opening) {
             opened.push_back(port.name);
             run.enlist(std::move(port));
