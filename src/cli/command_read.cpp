@@ -100,16 +100,28 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
         source.usbSerial = named.details.serialNumber;
         source.readAt = readAt;
     }
+    const FileFormat format =
+        options.json ? FileFormat::Json : (toFile ? formatOfName(output) : FileFormat::Toml);
+    FileStore& files = run.platform().files;
     std::vector<PortReport> reports = run.runJob(
         ports,
         [&](Line& line, const std::string& port, PortProgress& progress) {
-            return readReceiver(line, port, progress, sources.at(port));
+            PortReport report = readReceiver(line, port, progress, sources.at(port));
+            // Each backup is kept as soon as it is read, so that the flushes to the disk of
+            // many run side by side.
+            if (report.ok && report.read && toFile) {
+                const std::string& path = paths.at(port);
+                if (const std::string problem =
+                        files.replace(path, writeSettings(*report.read, format));
+                    !problem.empty()) {
+                    report.fail(path + ": cannot be written: " + problem +
+                                "; the file is as it was");
+                }
+            }
+            return report;
         },
         true);
-    const FileFormat format =
-        options.json ? FileFormat::Json : (toFile ? formatOfName(output) : FileFormat::Toml);
     int saved = 0;
-    bool lost = false;
     std::string failed;
     for (const PortReport& report : reports) {
         if (!report.ok || !report.read) {
@@ -121,29 +133,15 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
                     run.err() << kProgram << ": " << report.port << ": " << e << "\n";
                 }
             }
-            continue;
-        }
-        const std::string text = writeSettings(*report.read, format);
-        if (!toFile) {
-            run.out() << text;
-            continue;
-        }
-        const std::string& path = paths.at(report.port);
-        if (const std::string problem = run.platform().files.replace(path, text);
-            !problem.empty()) {
-            run.err() << kProgram << ": " << path << ": cannot be written: " << problem
-                      << "; the file is as it was\n";
-            failed += (failed.empty() ? "" : ", ") + report.port;
-            lost = true;
-            continue;
-        }
-        ++saved;
-        if (intoFolder) {
-            run.out() << report.port << ": firmware " << report.firmware << ": saved to " << path
-                      << "\n";
+        } else if (!toFile) {
+            run.out() << writeSettings(*report.read, format);
+        } else if (intoFolder) {
+            ++saved;
+            run.out() << report.port << ": firmware " << report.firmware << ": saved to "
+                      << paths.at(report.port) << "\n";
         } else {
             run.note(report.port + ": firmware " + report.firmware + ": settings written to " +
-                     path);
+                     paths.at(report.port));
         }
     }
     if (intoFolder && !options.quiet) {
@@ -152,8 +150,7 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
                   << reports.size() - static_cast<size_t>(saved) << " failed"
                   << (failed.empty() ? "" : " (" + failed + ")") << "\n";
     }
-    const int status = run.status(reports);
-    return status == kExitOk && lost ? kExitFailed : status;
+    return run.status(reports);
 }
 
 }  // namespace tamlo::cli

@@ -17,6 +17,7 @@ struct FileText {
     bool ok() const { return error.empty(); }
 };
 
+// Safe to use from many threads at once.
 class FileStore {
   public:
     virtual ~FileStore() = default;

@@ -1,6 +1,7 @@
 // The user's files on a POSIX system: open, read, write, fsync, rename.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "files/file_store.h"
@@ -16,7 +17,8 @@ class PosixFileStore final : public FileStore {
     std::string makeFolder(const std::string& path) override;
 
   private:
-    uint64_t temporaryCount_ = 0;  // tells this process's temporary files apart
+    // Tells this process's temporary files apart; files are replaced from many threads.
+    std::atomic<uint64_t> temporaryCount_{0};
 };
 
 }  // namespace tamlo

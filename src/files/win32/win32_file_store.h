@@ -2,6 +2,7 @@
 // ReplaceFileA or MoveFileExA for the rename.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "files/file_store.h"
@@ -17,7 +18,8 @@ class Win32FileStore final : public FileStore {
     std::string makeFolder(const std::string& path) override;
 
   private:
-    uint64_t temporaryCount_ = 0;
+    // Tells this process's temporary files apart; files are replaced from many threads.
+    std::atomic<uint64_t> temporaryCount_{0};
 };
 
 }  // namespace tamlo
