@@ -501,6 +501,14 @@ TEST_F(Commands, AFleetKnownByName) {
         {{"read"}, 2, "read: name a port with -p PORT, or use --all", "\n"},
         {{"apply", "f.toml"}, 2, "apply: name a port with -p PORT, or use --all", "\n"},
         {{"read"}, 2, ":1:1: '-x': a name is letters", "-x = \"COM1\""},
+        {{"ports"},
+         2,
+         "x: give a device or a serial, one of the two",
+         "x = { device = \"a\", serial = \"b\" }"},
+        {{"ports"},
+         2,
+         "y: unknown key 'port' (a port is a device or a serial)",
+         "y = { port = \"COM1\" }"},
     };
     const std::string portsFile = file("ports.toml", "");
     fleet.portsFiles = {(dir_ / "none.toml").string(), portsFile};
