@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/configurator.h"
+#include "app/form.h"
 #include "figures.h"
 #include "nominal_waits.h"
 #include "serial/linux/posix_serial_port.h"
@@ -56,9 +57,13 @@ void note(HandlerRuns& runs, const std::string& text) {
     runs.notes.push_back(text);
 }
 
-void runOnce(Configurator& app, MemoryWindow& window, NominalWaits& nominal, RecordingClock& clock,
-             HandlerRuns& runs) {
-    nominal.reset();
+void runOnce(Configurator& app, MemoryWindow& window, const Generation& generation,
+             RecordingClock& clock, HandlerRuns& runs) {
+    // What the conversation prescribes: LOAD by the generation, STORE by the form it sends.
+    const ConversationWaits nominal =
+        runs.controlId == ids::LoadButton
+            ? loadWaits(generationTraits(generation.number))
+            : storeWaits(app.state().settings[firmwareCode], readForm(window, app.state()));
     clock.reset();
     const size_t messagesBefore = window.messages().size();
     const auto start = SteadyClock::now();
@@ -70,17 +75,17 @@ void runOnce(Configurator& app, MemoryWindow& window, NominalWaits& nominal, Rec
     const double sleptMs = static_cast<double>(clock.sleptNs()) / 1e6;
     runs.oversleptMs.push_back(sleptMs - static_cast<double>(clock.requestedMs()));
     runs.awakeMs.push_back(wallMs - sleptMs);
-    runs.nominalMs = nominal.totalMs();
-    runs.commands = nominal.commands();
-    runs.pacedCharacters = nominal.pacedCharacters();
-    if (nominal.totalMs() > 0) {
-        runs.ratios.push_back(wallMs / static_cast<double>(nominal.totalMs()));
+    runs.nominalMs = nominal.totalMs;
+    runs.commands = nominal.commands;
+    runs.pacedCharacters = nominal.pacedCharacters;
+    if (nominal.totalMs > 0) {
+        runs.ratios.push_back(wallMs / static_cast<double>(nominal.totalMs));
     }
     // A run that went wrong would time something else than a conversation.
-    if (clock.requestedMs() != nominal.totalMs()) {
+    if (clock.requestedMs() != nominal.totalMs) {
         note(runs, format("the waits requested (%lld ms) differ from the nominal sum (%lld ms)",
                           static_cast<long long>(clock.requestedMs()),
-                          static_cast<long long>(nominal.totalMs())));
+                          static_cast<long long>(nominal.totalMs)));
     }
     if (window.messages().size() != messagesBefore) {
         note(runs, "a message was shown: " + window.messages().back().second);
@@ -125,9 +130,8 @@ void benchGeneration(const Generation& generation, int runCount) {
     PosixSerialPort port(options);
     RealClock realClock;
     RecordingClock clock(realClock);
-    NominalWaits nominal(generation.number);
     MemoryWindow window;
-    Configurator app(window, port, clock, &nominal);
+    Configurator app(window, port, clock);
     app.startUp();
     window.choosePortEntry(server.devicePath());
     app.dispatch(ids::PortList);
@@ -139,8 +143,8 @@ void benchGeneration(const Generation& generation, int runCount) {
     }
     // STORE writes back what LOAD has put in the form, as a user would.
     for (int run = 0; run < runCount; ++run) {
-        runOnce(app, window, nominal, clock, load);
-        runOnce(app, window, nominal, clock, store);
+        runOnce(app, window, generation, clock, load);
+        runOnce(app, window, generation, clock, store);
     }
     printRuns(generation, load);
     printRuns(generation, store);

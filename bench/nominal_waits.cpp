@@ -4,35 +4,32 @@
 
 #include "protocol/generation.h"
 #include "protocol/read_settings.h"
+#include "serial/exchange.h"
 
 namespace tamlo::bench {
 
-int32_t pacedWriteMs(int generation) {
-    return generationTraits(generation).paceMs;
+namespace {
+
+// The settings blocks of a read: one command each.
+int blockCount(const GenerationTraits& traits) {
+    return (traits.hexBlock ? 1 : 0) + (traits.textBlock ? 1 : 0);
 }
 
-void NominalWaits::onSend(std::string_view characters) {
-    sends_.emplace_back(characters);
-    if (characters.size() <= 1) {
-        ++commands_;
-        totalMs_ += kCommandPauseMs;
-        if (characters == "X") {
-            totalMs_ += kHexBlockWaitMs;
-        } else if (characters == "M") {
-            totalMs_ += kTextBlockWaitMs;
-        }
-        return;
+}  // namespace
+
+ConversationWaits loadWaits(const GenerationTraits& traits) {
+    return {2 * kCommandPauseMs + readNominalMs(traits), 2 + blockCount(traits), 0};
+}
+
+ConversationWaits storeWaits(int32_t firmwareCode, const StoreValues& values) {
+    const GenerationTraits& traits = firmwareTraits(firmwareCode);
+    const StoreScript script = planStore(firmwareCode, values);
+    int commands = blockCount(traits);
+    int paced = 0;
+    for (const StoreStep& step : script.steps) {
+        (step.paced ? paced : commands) += step.paced ? static_cast<int>(step.text.size()) : 1;
     }
-    const auto count = static_cast<int32_t>(characters.size());
-    pacedCharacters_ += count;
-    totalMs_ += int64_t{count} * pacedWriteMs(generation_);
-}
-
-void NominalWaits::reset() {
-    totalMs_ = 0;
-    commands_ = 0;
-    pacedCharacters_ = 0;
-    sends_.clear();
+    return {int64_t{script.nominalMs()} + readNominalMs(traits), commands, paced};
 }
 
 void RecordingClock::pauseMs(int32_t ms) {

@@ -8,38 +8,24 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/generation.h"
+#include "protocol/write_settings.h"
 #include "serial/clock.h"
-#include "serial/exchange.h"
 
 namespace tamlo::bench {
 
-// Fed by the wire tap with every send. A single character is a command (the pause after
-// it, plus the collection wait of "X" and "M"); anything longer is a paced write, one
-// pause per character at the generation's pace. The write conversation never sends a
-// paced text of one character, so the two cannot be confused.
-class NominalWaits final : public WireTap {
-  public:
-    explicit NominalWaits(int generation) : generation_(generation) {}
-
-    void onSend(std::string_view characters) override;
-    void reset();
-
-    int64_t totalMs() const { return totalMs_; }
-    int commands() const { return commands_; }
-    int pacedCharacters() const { return pacedCharacters_; }
-    // Every send, in order: the wire log of the last conversation.
-    const std::vector<std::string>& sends() const { return sends_; }
-
-  private:
-    int generation_;
-    int64_t totalMs_ = 0;
-    int commands_ = 0;
-    int pacedCharacters_ = 0;
-    std::vector<std::string> sends_;
+// What a conversation prescribes, taken from the conversation itself: the commands with
+// their pauses and collection waits, and the paced characters at the generation's pace.
+struct ConversationWaits {
+    int64_t totalMs = 0;
+    int commands = 0;
+    int pacedCharacters = 0;
 };
 
-// The pace of paced writes for a firmware generation.
-int32_t pacedWriteMs(int generation);
+// LOAD: "V", the generation's settings blocks, "R".
+ConversationWaits loadWaits(const GenerationTraits& traits);
+// STORE of these values as the window sends them, then the read-back that follows it.
+ConversationWaits storeWaits(int32_t firmwareCode, const StoreValues& values);
 
 // Passes every pause on to the real clock and adds up what was asked of it, so that the
 // waits the code requests can be checked against the nominal sum, and the time spent

@@ -8,50 +8,34 @@
 namespace tamlo::bench {
 namespace {
 
-struct WaitCase {
-    const char* name;
-    int generation;
-    std::vector<std::string> sends;
-    int64_t nominalMs;
-    int commands;
-    int pacedCharacters;
-};
-
 // The nominal sums are written out from the receiver's timing so that a wrong rule in the
 // accounting (a collection wait forgotten, the wrong pace for a generation) shows.
 TEST(NominalWaitsTest, SumsTheProtocolsWaits) {
-    const WaitCase cases[] = {
-        {"identify", 3, {"V"}, 200, 1, 0},
-        {"hex block", 3, {"X"}, 200 + 650, 1, 0},
-        {"text block", 1, {"M"}, 200 + 1500, 1, 0},
-        {"generation 1 LOAD", 1, {"V", "M", "R"}, 200 + 1700 + 200, 3, 0},
-        {"generation 2 LOAD", 2, {"V", "X", "M", "R"}, 200 + 850 + 1700 + 200, 4, 0},
-        {"slow pace", 1, {"C14000"}, 6 * 250, 0, 6},
-        {"fast pace, generation 2", 2, {"T45"}, 3 * 25, 0, 3},
-        {"fast pace, generation 3", 3, {"L07D0P1"}, 7 * 25, 0, 7},
-        {"session frame", 3, {"E", "0", "T45", "E", "1"}, 4 * 200 + 3 * 25, 4, 3},
-        {"an empty command still waits", 3, {""}, 200, 1, 0},
+    struct Case {
+        const char* name;
+        ConversationWaits waits;
+        int64_t nominalMs;
+        int commands;
+        int pacedCharacters;
     };
-    for (const WaitCase& c : cases) {
-        NominalWaits waits(c.generation);
-        for (const std::string& send : c.sends) {
-            waits.onSend(send);
-        }
-        EXPECT_EQ(waits.totalMs(), c.nominalMs) << c.name;
-        EXPECT_EQ(waits.commands(), c.commands) << c.name;
-        EXPECT_EQ(waits.pacedCharacters(), c.pacedCharacters) << c.name;
-        EXPECT_EQ(waits.sends(), c.sends) << c.name;
+    StoreValues form;
+    form.channels = {"134.000 MHz", "135.250 MHz", "136.500 MHz",
+                     "137.120 MHz", "138.000 MHz", "138.990 MHz"};
+    form.threshold = "45";
+    form.audioLevel = "7";
+    const Case cases[] = {
+        {"generation 1 LOAD", loadWaits(generationTraits(1)), 200 + 1700 + 200, 3, 0},
+        {"generation 2 LOAD", loadWaits(generationTraits(2)), 200 + 850 + 1700 + 200, 4, 0},
+        {"generation 3 LOAD", loadWaits(generationTraits(3)), 200 + 850 + 200, 3, 0},
+        {"generation 1 STORE", storeWaits(150, form), 39 * 250 + 1700, 1, 39},
+        {"generation 2 STORE", storeWaits(190, form), 4 * 200 + 44 * 25 + 2550, 6, 44},
+        {"generation 3 STORE", storeWaits(205, form), 4 * 200 + 46 * 25 + 850, 5, 46},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.waits.totalMs, c.nominalMs) << c.name;
+        EXPECT_EQ(c.waits.commands, c.commands) << c.name;
+        EXPECT_EQ(c.waits.pacedCharacters, c.pacedCharacters) << c.name;
     }
-}
-
-TEST(NominalWaitsTest, ResetStartsAFreshConversation) {
-    NominalWaits waits(1);
-    waits.onSend("C14000");
-    waits.reset();
-    waits.onSend("V");
-    EXPECT_EQ(waits.totalMs(), kCommandPauseMs);
-    EXPECT_EQ(waits.pacedCharacters(), 0);
-    EXPECT_EQ(waits.sends(), std::vector<std::string>{"V"});
 }
 
 // Counts pauses without sleeping, to see what the recording clock passes on.

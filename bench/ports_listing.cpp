@@ -112,7 +112,6 @@ int main(int argc, char** argv) {
             .unicode = false,
             .stopRequests = nullptr,
             .stopSignal = nullptr,
-            .interruptible = true,
         };
         const auto start = std::chrono::steady_clock::now();
         tamlo::cli::runTamlo(std::vector<std::string>{"ports"}, platform);

@@ -18,6 +18,7 @@
 #include "sim/virtual_line.h"
 #include "text/conversions.h"
 #include "ui/memory_window.h"
+#include "wire_log.h"
 
 namespace tamlo {
 namespace {
@@ -48,23 +49,13 @@ std::optional<int64_t> wholeNumber(const std::string& text) {
     return parseInteger(text);
 }
 
-class WireLog : public WireTap {
-  public:
-    explicit WireLog(const sim::VirtualLine* line) : line_(line) {}
-    void onSend(std::string_view characters) override {
-        lines_.push_back(std::to_string(line_->nowMs()) + " " + std::string(characters));
-    }
-    std::vector<std::string> take() { return std::exchange(lines_, {}); }
-
-  private:
-    const sim::VirtualLine* line_;
-    std::vector<std::string> lines_;
-};
-
 class Session {
   public:
     Session(std::ostream& out, const SessionLimits& limits)
-        : out_(out), limits_(limits), wire_(&line_), configurator_(window_, line_, line_, &wire_) {}
+        : out_(out),
+          limits_(limits),
+          wire_(line_, line_, [this] { return line_.nowMs(); }),
+          configurator_(window_, wire_, wire_) {}
 
     void run(std::istream& in) {
         for (std::string raw; std::getline(in, raw);) {

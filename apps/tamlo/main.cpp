@@ -216,7 +216,6 @@ int main(int argc, char** argv) {
         .unicode = utf8Locale(),
         .stopRequests = &stopRequests,
         .stopSignal = &stopSignal,
-        .interruptible = true,
     };
 
 #ifndef _WIN32

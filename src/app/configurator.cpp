@@ -8,8 +8,8 @@
 
 namespace tamlo {
 
-Configurator::Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap)
-    : window_(window), line_{port, clock, tap} {}
+Configurator::Configurator(Window& window, SerialPort& port, Clock& clock)
+    : window_(window), line_{port, clock} {}
 
 std::vector<PortRefusal> Configurator::startUp() {
     state_ = ProcessState{};

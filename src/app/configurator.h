@@ -16,7 +16,7 @@ namespace tamlo {
 
 class Configurator {
   public:
-    Configurator(Window& window, SerialPort& port, Clock& clock, WireTap* tap = nullptr);
+    Configurator(Window& window, SerialPort& port, Clock& clock);
 
     // Creates the state at zero, builds MainWindow and probes the ports. Returns the probed
     // names that did not open, with why, for the program to name those the user must know of.

@@ -10,10 +10,8 @@ void pollSignalIntoForm(Line& line, ProcessState& state, Window& window) {
     window.setControlText(ids::RssiDisplay, formatInteger(state.settings[rssi]));
     if (window.controlState(ids::TraceCheck) == 1) {
         state.trace.store(state.settings[rssi]);
-        // A graph that could not be made leaves TraceImage showing what it showed.
-        if (renderTrace(state.images, state.trace, state.traceOffset)) {
-            window.setTraceImage(*state.images.graph);
-        }
+        renderTrace(state.images, state.trace, state.traceOffset);
+        window.setTraceImage(*state.images.graph);
     }
 }
 
@@ -21,8 +19,7 @@ void toggleTrace(ProcessState& state, Window& window) {
     if (window.controlState(ids::TraceCheck) == 1) {
         if (window.setInnerHeight(kInnerHeightWithTrace)) {
             drawTraceGrid(state.images, state.settings[threshold], state.traceOffset);
-            // A grid that could not be painted shows as a black image.
-            window.createTraceImage(state.images.grid ? *state.images.grid : Image{});
+            window.createTraceImage(*state.images.grid);
         }
         window.startTraceTimer();
     } else {

@@ -32,9 +32,7 @@ std::string stopWords(int signal) {
 }  // namespace
 
 CommandContext::CommandContext(const Options& options, Platform& platform)
-    : options_(options), platform_(platform) {
-    fleet_.interruptible = platform.interruptible;
-}
+    : options_(options), platform_(platform) {}
 
 bool CommandContext::start(int& status) {
     for (const std::string& path : platform_.portsFiles) {

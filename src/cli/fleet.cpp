@@ -78,14 +78,13 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
         port = logged.get();
     }
     WatchedPort watched(*port, progress);
-    InterruptibleClock interruptible(connection->clock(), progress, watched.failed());
-    Clock& clock = options.interruptible ? static_cast<Clock&>(interruptible) : connection->clock();
+    InterruptibleClock clock(connection->clock(), progress, watched.failed());
     const PortOpening opening = watched.openPort(opened);
     if (!opening) {
         report.fail("the port does not open: " + describeRefusal(opening));
         return report;
     }
-    Line line{watched, clock, connection->tap()};
+    Line line{watched, clock};
     try {
         report = job(line, name, progress);
     } catch (const std::exception& e) {

@@ -23,8 +23,6 @@ class Connection {
     virtual ~Connection() = default;
     virtual SerialPort& port() = 0;
     virtual Clock& clock() = 0;
-    // Told of every command sent (the headless tests' wire log); null for none.
-    virtual WireTap* tap() { return nullptr; }
 };
 // Null when the name cannot lead to a port at all.
 using ConnectionFactory = std::function<std::unique_ptr<Connection>(const std::string& name)>;
@@ -38,7 +36,6 @@ struct FleetOptions {
     std::map<std::string, std::string> devices;
     // Names that lead to no device, and why: each fails with that reason.
     std::map<std::string, std::string> refused;
-    bool interruptible = true;  // after Ctrl-C, reads stop waiting (real clocks only)
     // Called on the calling thread every pollMs while the workers run (progress, signals),
     // and once when they have all finished.
     std::function<void()> onTick;

@@ -44,9 +44,6 @@ struct Platform {
     // number of the first signal; written by the signal handler.
     const std::atomic<int>* stopRequests = nullptr;
     const std::atomic<int>* stopSignal = nullptr;
-    // Pauses may be cut short after a stop (off for virtual-time lines, which keep time
-    // themselves).
-    bool interruptible = true;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a

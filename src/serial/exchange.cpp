@@ -26,9 +26,6 @@ void flushInput(SerialPort& port) {
 
 void sendCommand(Line& line, std::string_view command) {
     const std::string first = leftPart(command, 1);
-    if (line.tap != nullptr && line.port.isPortOpen()) {
-        line.tap->onSend(first);
-    }
     if (!first.empty()) {
         const auto byte = static_cast<uint8_t>(first[0]);
         (void)line.port.writePort(&byte, 1);  // nothing is acknowledged; the wait still happens
@@ -39,9 +36,6 @@ void sendCommand(Line& line, std::string_view command) {
 void sendPaced(Line& line, std::string_view text, int32_t pause) {
     if (text.empty()) {
         return;
-    }
-    if (line.tap != nullptr && line.port.isPortOpen()) {
-        line.tap->onSend(text);
     }
     for (const char c : text) {
         const auto byte = static_cast<uint8_t>(c);

@@ -12,20 +12,10 @@
 
 namespace tamlo {
 
-// Told of every sendCommand and sendPaced call made while a port is open, before its first
-// byte goes out, with the characters it is about to send; the session runner prints them as
-// the wire log.
-class WireTap {
-  public:
-    virtual ~WireTap() = default;
-    virtual void onSend(std::string_view characters) = 0;
-};
-
 // The port and the clock that a conversation runs on.
 struct Line {
     SerialPort& port;
     Clock& clock;
-    WireTap* tap = nullptr;
 };
 
 inline constexpr int32_t kCommandPauseMs = 200;

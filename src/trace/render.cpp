@@ -29,10 +29,7 @@ size_t ringPosition(int32_t n) {
 }  // namespace
 
 void drawTraceGrid(TraceImages& images, int32_t threshold, int16_t traceOffset) {
-    if (!images.makeImage(images.grid)) {
-        return;
-    }
-    Image& grid = *images.grid;
+    Image& grid = images.grid.emplace();
 
     // Two pixels per RSSI unit up from the bottom edge. Any 32-bit threshold fits in 64 bits;
     // a row outside the image is clipped away, so a row beyond int range is pinned just outside.
@@ -47,11 +44,8 @@ void drawTraceGrid(TraceImages& images, int32_t threshold, int16_t traceOffset) 
     }
 }
 
-bool renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOffset) {
-    if (!images.makeImage(images.graph)) {
-        return false;
-    }
-    Image& graph = *images.graph;
+void renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOffset) {
+    Image& graph = images.graph.emplace();
     if (images.grid) {
         graph.copyFrom(*images.grid);
     }
@@ -66,7 +60,6 @@ bool renderTrace(TraceImages& images, const SignalTrace& trace, int16_t traceOff
         const int32_t value = std::clamp<int32_t>(sum / 3 - traceOffset, 1, Image::kHeight - 1);
         graph.setPixel(x, Image::kHeight - value, kCurveColour);
     }
-    return true;
 }
 
 }  // namespace tamlo

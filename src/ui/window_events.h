@@ -41,7 +41,6 @@ class WindowEventGate {
     bool handlerRunning() const { return running_ > 0; }
     // True while control events and the close box would be held.
     bool holding() const { return mustHold(); }
-    bool expiryPending() const { return expiryPending_; }
 
     // Held for the length of a handler's modal message box.
     class ModalScope {

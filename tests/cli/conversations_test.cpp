@@ -585,7 +585,6 @@ TEST_F(Commands, AStopFinishesAStoreButStartsNoneAndASecondSaysHowFarItGot) {
             return std::make_unique<Pressed>(line, progress, c);
         };
         FleetOptions options;
-        options.interruptible = false;
         const std::vector<PortReport> reports = runFleet(
             progress, connect,
             [&](Line& l, const std::string& port, PortProgress& p) {

@@ -105,7 +105,6 @@ struct Tamlo {
             .terminal = false,
             .unicode = true,
             .stopRequests = &stopRequests,
-            .interruptible = true,
         };
         return runTamlo(args, platform);
     }

@@ -14,6 +14,7 @@
 #include "cli/tamlo_program.h"
 #include "sim/virtual_line.h"
 #include "test_files.h"
+#include "wire_log.h"
 
 namespace tamlo::cli::testing {
 
@@ -77,7 +78,6 @@ class VirtualFleet {
             .unicode = true,
             .stopRequests = stopRequests,
             .stopSignal = nullptr,
-            .interruptible = false,
         };
         return runTamlo(args, platform);
     }
@@ -91,27 +91,22 @@ class VirtualFleet {
     std::vector<std::string> portsFiles;
 
   private:
-    class Recorder final : public WireTap {
-      public:
-        Recorder(Port& port) : port_(port) {}
-        void onSend(std::string_view characters) override {
-            port_.wire.push_back(std::to_string(port_.line->nowMs()) + " " +
-                                 std::string(characters));
-        }
-
-      private:
-        Port& port_;
-    };
+    // The receiver's line, with the wire log of what was sent on it.
     class VirtualConnection final : public Connection {
       public:
-        explicit VirtualConnection(Port& port) : port_(port), recorder_(port) {}
-        SerialPort& port() override { return *port_.line; }
-        Clock& clock() override { return *port_.line; }
-        WireTap* tap() override { return &recorder_; }
+        explicit VirtualConnection(Port& port)
+            : port_(port), log_(*port.line, *port.line, [&port] { return port.line->nowMs(); }) {}
+        ~VirtualConnection() override {
+            for (std::string& send : log_.take()) {
+                port_.wire.push_back(std::move(send));
+            }
+        }
+        SerialPort& port() override { return log_; }
+        Clock& clock() override { return log_; }
 
       private:
         Port& port_;
-        Recorder recorder_;
+        WireLog log_;
     };
     // Lists the names; opens every one.
     class Lister final : public Connection, public SerialPort, public Clock {

@@ -11,22 +11,10 @@
 #include "protocol/signal.h"
 #include "protocol/write_settings.h"
 #include "sim/virtual_line.h"
+#include "wire_log.h"
 
 namespace tamlo {
 namespace {
-
-// "time characters" for each send, as the session runner's wire log prints it.
-class WireLog : public WireTap {
-  public:
-    explicit WireLog(const sim::VirtualLine& line) : line_(line) {}
-    void onSend(std::string_view characters) override {
-        sends.push_back(std::to_string(line_.nowMs()) + " " + std::string(characters));
-    }
-    std::vector<std::string> sends;
-
-  private:
-    const sim::VirtualLine& line_;
-};
 
 struct Bench {
     explicit Bench(const std::string& version) {
@@ -36,9 +24,10 @@ struct Bench {
         settings.audioLevel = 3;
         line.emplace(settings);
         line->openPort("COM1");
-        wire.emplace(*line);
+        wire.emplace(*line, *line, [this] { return line->nowMs(); });
     }
-    Line conversation() { return Line{*line, *line, &*wire}; }
+    // "time characters" for each send, as the session runner's wire log prints it.
+    Line conversation() { return Line{*wire, *wire}; }
 
     std::optional<sim::VirtualLine> line;
     std::optional<WireLog> wire;
@@ -114,7 +103,7 @@ TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
         values.diversity = c.diversity;
         const StoreResult result = writeSettings(line, c.firmwareCode, values);
         EXPECT_TRUE(result.failures.empty()) << c.version;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.version;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
         EXPECT_TRUE(checkStore(c.firmwareCode, values).failures.empty());
     }
 }
@@ -173,7 +162,7 @@ TEST(StoreConversation, RefusedValuesAreReportedInOrderAndNotSent) {
         EXPECT_EQ(result.failures, c.failures) << c.what;
         EXPECT_EQ(result.last(), c.failures.empty() ? Outcome::Ok : c.failures.back().outcome)
             << c.what;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.what;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.what;
         // The checks alone give the same verdict and send nothing.
         EXPECT_EQ(checkStore(206, values).failures, c.failures) << c.what;
     }
@@ -217,7 +206,7 @@ TEST(ReadConversation, AsksForTheGenerationsBlocksAndFillsTheSettings) {
         EXPECT_EQ(read.text.has_value(), c.textAsked) << c.version;
         EXPECT_TRUE(read.accepted()) << c.version;
         EXPECT_EQ(settings[threshold], 10) << c.version;
-        EXPECT_EQ(bench.wire->sends, c.wire) << c.version;
+        EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
         EXPECT_EQ(pollSignal(line), 40) << c.version;
     }
 }

@@ -148,27 +148,6 @@ TEST(SendCommand, WaitsEvenWhenNoPortIsOpen) {
     EXPECT_EQ(readResponse(port, "R"), "");
 }
 
-TEST(WireTap, HearsEachSendBeforeItsBytes) {
-    struct Recorder : WireTap {
-        void onSend(std::string_view characters) override {
-            heard.emplace_back(characters);
-            bytesOnLine.push_back(port->written().size());
-        }
-        VirtualLine* port = nullptr;
-        std::vector<std::string> heard;
-        std::vector<size_t> bytesOnLine;
-    };
-    QuietLine q;
-    Recorder tap;
-    tap.port = &q.port;
-    q.line.tap = &tap;
-    sendCommand(q.line, "EX");
-    sendPaced(q.line, "L07", 25);
-    sendPaced(q.line, "", 25);
-    EXPECT_EQ(tap.heard, (std::vector<std::string>{"E", "L07"}));
-    EXPECT_EQ(tap.bytesOnLine, (std::vector<size_t>{0, 1}));
-}
-
 TEST(FlushInput, DropsWhatHasArrivedAndNothingStillOnItsWay) {
     QuietLine q;
     flushInput(q.port);  // empty queue: returns at once

@@ -23,7 +23,7 @@ TEST(SerialLog, RecordsAConversationWithItsTimes) {
     SerialLog log(out, [&line] { return line.nowNs() / 1000; });
     LoggingSerialPort port(line, log);
     ASSERT_TRUE(port.openPort("COM1"));
-    Line conversation{port, line, nullptr};
+    Line conversation{port, line};
     sendCommand(conversation, "R");
     const std::string reply = readResponse(port, "R");
     port.closePort();

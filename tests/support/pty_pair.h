@@ -17,6 +17,9 @@ class PtyPair {
     bool ok() const { return controller_ >= 0 && !path_.empty(); }
     const std::string& path() const { return path_; }
     int controller() const { return controller_; }
+    // A descriptor of the subsidiary side of its own: the same terminal the port opens, with
+    // its line settings and its output queue.
+    int subsidiary() const { return keeper_; }
 
     // The receiver's side: what it sends, and what it has received within waitMs.
     void send(const std::string& bytes);

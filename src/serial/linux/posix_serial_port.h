@@ -41,9 +41,6 @@ class PosixSerialPort final : public SerialPort {
     std::vector<std::string> portNames() override;
     std::string writeFailure() const override { return writeFailure_; }
 
-    // The descriptor of the open device, -1 when none is open (tests look at its termios).
-    int fileDescriptor() const { return fd_; }
-
   private:
     // Closes the device and passes the refusal on.
     PortOpening refuse(PortOpening opening);

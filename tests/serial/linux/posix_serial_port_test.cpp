@@ -61,7 +61,7 @@ TEST(PosixSerialPort, OpenSetsTheReceiversLine) {
     ASSERT_TRUE(t.port.openPort(t.pty.path()));
     ASSERT_TRUE(t.port.isPortOpen());
     termios line{};
-    ASSERT_EQ(tcgetattr(t.port.fileDescriptor(), &line), 0);
+    ASSERT_EQ(tcgetattr(t.pty.subsidiary(), &line), 0);
     EXPECT_EQ(cfgetispeed(&line), B1200);
     EXPECT_EQ(cfgetospeed(&line), B1200);
     struct Flag {
@@ -195,7 +195,6 @@ TEST(PosixSerialPort, ADeviceThatDoesNotOpenSaysWhy) {
         EXPECT_EQ(describeRefusal(opening), c.reason);
         EXPECT_EQ(opening.holderPid, c.holderPid);
         EXPECT_FALSE(port.isPortOpen());
-        EXPECT_EQ(port.fileDescriptor(), -1);
     }
     // The other programs' flags are still set: refusing the devices did not clear them.
     for (const PtyPair* pty : {&heldByChild, &leftLocked}) {
@@ -425,7 +424,8 @@ TEST(PosixSerialPort, WriteGivesUpAfterItsTimeOutWhenTheLineIsFull) {
     // The terminal layer moves bytes between its buffers behind our back for a while, so
     // fill again until the line has stayed full over a short settling time.
     const uint8_t block[256] = {};
-    const int fd = t.port.fileDescriptor();
+    const int fd = t.pty.subsidiary();
+    ASSERT_EQ(fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK), 0);
     const auto fillUntilRefused = [&] {
         for (int i = 0; i < 10000; ++i) {
             if (::write(fd, block, sizeof block) < 0) {
