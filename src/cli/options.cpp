@@ -37,13 +37,17 @@ class HelpFormatter final : public CLI::Formatter {
 void addPorts(CLI::App& command, Options& options) {
     command
         .add_option("-p,--port", options.ports,
-                    "a serial port; repeat for more (\"sim\": the simulated receiver)")
+                    "a serial port or its name in ports.toml; repeat for more (\"sim\": the "
+                    "simulated receiver)")
         ->allow_extra_args(false)
         ->option_text("PORT ...");
 }
 
 void addPort(CLI::App& command, std::string& port) {
-    command.add_option("-p,--port", port, "the serial port (\"sim\": the simulated receiver)")
+    command
+        .add_option("-p,--port", port,
+                    "the serial port or its name in ports.toml (default: its default port; "
+                    "\"sim\": the simulated receiver)")
         ->option_text("PORT");
 }
 
