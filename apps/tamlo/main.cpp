@@ -100,8 +100,7 @@ tamlo::FileText readStandardInput(int64_t maxBytes) {
         result.text.append(buffer, static_cast<size_t>(std::cin.gcount()));
         if (static_cast<int64_t>(result.text.size()) > maxBytes) {
             result.text.clear();
-            result.error =
-                "larger than " + std::to_string(maxBytes / 1024) + " KiB, so not a settings file";
+            result.error = tamlo::tooLargeText(maxBytes);
             break;
         }
     }

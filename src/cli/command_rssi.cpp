@@ -33,9 +33,11 @@ class SampleSink {
             terminal_ << jsonText(object) << "\n";
             terminal_.flush();
         } else if (csv_ != &terminal_) {
-            terminal_ << time << "  " << port << "  "
-                      << (value ? std::to_string(*value) : std::string("no answer")) << "  "
-                      << spark << "\n";
+            std::string line = time + "  " + port + "  " +
+                               (value ? std::to_string(*value) : std::string("no answer")) +
+                               "  " + spark;
+            line.erase(line.find_last_not_of(' ') + 1);
+            terminal_ << line << "\n";
             terminal_.flush();
         }
         if (csv_ != nullptr) {

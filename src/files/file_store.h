@@ -17,6 +17,14 @@ struct FileText {
     bool ok() const { return error.empty(); }
 };
 
+// The reason for a file refused by its size, the same on every platform.
+inline std::string tooLargeText(int64_t maxBytes) {
+    return "larger than " +
+           (maxBytes % 1024 == 0 ? std::to_string(maxBytes / 1024) + " KiB"
+                                 : std::to_string(maxBytes) + " bytes") +
+           ", so not a settings file";
+}
+
 // Safe to use from many threads at once.
 class FileStore {
   public:

@@ -186,38 +186,6 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     std::filesystem::remove_all(folder);
 }
 
-TEST(PtyFleet, CtrlCDuringAWriteFinishesItAndSkipsTheRest) {
-    Receivers receivers(2);
-    const std::string file = settingsFile("tamlo-pty-ctrlc.toml", "[settings]\nthreshold = 33\n");
-    Tamlo run;
-    // Ctrl-C once both writes have begun (each receiver has heard its opening pair), however
-    // long a loaded machine took to read them first.
-    std::thread press([&] {
-        const int64_t giveUp = nowMs() + 10000;
-        while (!(receivers.heard(0, "E0") && receivers.heard(1, "E0")) && nowMs() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        run.stopRequests = 1;
-    });
-    const int64_t start = nowMs();
-    const int status = run({"apply", file, "-p", receivers.devices[0], "-p", receivers.devices[1]});
-    const int64_t took = nowMs() - start;
-    press.join();
-    EXPECT_EQ(status, kExitInterrupted);
-    EXPECT_NE(run.err.str().find("interrupted: finishing the write to " + receivers.devices[0]),
-              std::string::npos)
-        << run.err.str();
-    EXPECT_NE(run.err.str().find("Ctrl-C again stops at once"), std::string::npos);
-    for (size_t i = 0; i < 2; ++i) {
-        // The STORE ran to its closing pair; the receiver took the value.
-        EXPECT_TRUE(receivers.heard(i, "T33"));
-        EXPECT_TRUE(receivers.heard(i, "E1"));
-        EXPECT_EQ(receivers.servers[i] != nullptr, true);
-    }
-    EXPECT_GE(took, 2600);  // the STOREs' closing pairs end at least 2.65 s after the start
-    std::filesystem::remove(file);
-}
-
 // The program itself, stopped by a signal while it writes to a receiver on a pty: a first
 // request lets the write finish, a second stops at once and says how far it got, a closed
 // standard output changes nothing; afterwards the port opens again at once and the receiver
@@ -264,6 +232,7 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         }
         argv.push_back(nullptr);
         pid_t child = 0;
+        const int64_t start = nowMs();
         ASSERT_EQ(posix_spawn(&child, TAMLO_BINARY, &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         close(outPipe[1]);
@@ -284,6 +253,7 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         }
         int status = 0;
         waitpid(child, &status, 0);
+        const int64_t took = nowMs() - start;
         std::string text;
         char buffer[256];
         for (int fd : {c.signal == 0 ? -1 : outPipe[0], errPipe[0]}) {
@@ -297,6 +267,15 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         ASSERT_TRUE(WIFEXITED(status)) << c.name;
         EXPECT_EQ(WEXITSTATUS(status), c.exit) << c.name << ": " << text;
         EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
+        if (c.times == 1) {
+            EXPECT_NE(text.find("; the other ports are skipped; Ctrl-C again stops at once"),
+                      std::string::npos)
+                << c.name << ": " << text;
+        }
+        if (c.whole) {
+            // V and the whole write: its closing pair ends at least 2.15 s after the start.
+            EXPECT_GE(took, 2150) << c.name;
+        }
         // The port opens again at once, and the receiver holds the whole write or a mix.
         Tamlo after;
         ASSERT_EQ(after({"read", "-p", device}), kExitOk) << c.name << ": " << after.err.str();

@@ -123,22 +123,5 @@ TEST(ReceiverValues, StorePlanTakesTheFileThenTheReceiver) {
                                         "threshold", "audio_level", "lna_supply"}));
 }
 
-TEST(ReceiverValues, StoreTakesItsPausesAndNoMore) {
-    // The window's STORE of the same form: 46 paced characters and the two pairs in
-    // generation 3, 44 in generation 2, 39 at 250 ms in generation 1.
-    const DeviceSettings current = readBack();
-    const StoreValues values =
-        storeInputFor(fileFromSettings(current, g(3)), g(3), &current).values;
-    EXPECT_EQ(planStore(205, values).nominalMs(), 800 + 46 * 25);
-    EXPECT_EQ(planStore(190, values).nominalMs(), 800 + 44 * 25);
-    EXPECT_EQ(planStore(150, values).nominalMs(), 39 * 250);
-    // How far a write got, for a stop in the middle.
-    const StoreScript script = planStore(205, values);
-    EXPECT_EQ(script.lastWholeStep(1), "");
-    EXPECT_EQ(script.lastWholeStep(2), "the opening pair");
-    EXPECT_EQ(script.lastWholeStep(2 + 7 + 6), "channel 1");
-    EXPECT_EQ(script.lastWholeStep(script.bytes()), "the closing pair");
-}
-
 }  // namespace
 }  // namespace tamlo::cli

@@ -67,9 +67,6 @@ TEST(Generations, TraitsFollowTheFirmwareCode) {
         EXPECT_EQ(t.lnaCommand, c.lna) << c.code;
         EXPECT_EQ(t.paceMs, c.pace) << c.code;
     }
-    EXPECT_EQ(firmwareCodeOf("1.81"), 180);
-    EXPECT_EQ(firmwareCodeOf("2.05 05-Nov-24"), 204);
-    EXPECT_EQ(firmwareCodeOf(""), 0);
 }
 
 TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
@@ -101,11 +98,24 @@ TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
         Line line = bench.conversation();
         StoreValues values = exampleForm();
         values.diversity = c.diversity;
+        const int64_t startMs = bench.line->nowMs();
         const StoreResult result = writeSettings(line, c.firmwareCode, values);
         EXPECT_TRUE(result.failures.empty()) << c.version;
         EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
         EXPECT_TRUE(checkStore(c.firmwareCode, values).failures.empty());
+        // The plan knows its own length: the progress bars and the benchmarks take it.
+        const StoreScript script = planStore(c.firmwareCode, values);
+        EXPECT_EQ(script.nominalMs(), bench.line->nowMs() - startMs) << c.version;
+        EXPECT_EQ(script.bytes(), static_cast<int64_t>(bench.line->writtenText().size()))
+            << c.version;
     }
+    // How far a write got, for a stop in the middle: the last step that means something alone.
+    const StoreScript script = planStore(206, exampleForm());
+    EXPECT_EQ(script.lastWholeStep(1), "");
+    EXPECT_EQ(script.lastWholeStep(2), "the opening pair");
+    EXPECT_EQ(script.lastWholeStep(2 + 7 + 6), "channel 1");
+    EXPECT_EQ(script.lastWholeStep(script.bytes() - 1), "the threshold");
+    EXPECT_EQ(script.lastWholeStep(script.bytes()), "the closing pair");
 }
 
 TEST(StoreConversation, RefusedValuesAreReportedInOrderAndNotSent) {

@@ -1,10 +1,11 @@
-#include "protocol/generation.h"
 #include "protocol/settings.h"
+#include "protocol/generation.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tamlo {
 namespace {
@@ -23,17 +24,43 @@ TEST(DeviceSettings, StartsZeroAndMapsChannelsToSlots) {
     EXPECT_EQ(settings[threshold], 0);
 }
 
-TEST(FirmwareGeneration, BoundsAt181And200) {
+// The one rule for the program, the command line and the simulated receiver: the version
+// times 100, truncated with no addend, so a version whose nearest float lies just below it
+// loses one (1.80 is 179, 1.81 is 180: generation 1); then the generation by its bounds.
+TEST(FirmwareCode, VersionTimesHundredTruncatedThenTheGenerationsBounds) {
     struct Case {
+        const char* version;
         int32_t code;
         int generation;
     };
     const Case cases[] = {
-        {INT32_MIN, 1}, {0, 1},   {175, 1}, {180, 1}, {181, 2},
-        {185, 2},       {199, 2}, {200, 3}, {209, 3}, {INT32_MAX, 3},
+        {"", 0, 1},
+        {"abc", 0, 1},
+        {"1.75", 175, 1},
+        {"1.80", 179, 1},
+        {"1.81", 180, 1},
+        {"1.82", 182, 2},
+        {"1.85", 185, 2},
+        {"1.90", 189, 2},
+        {"1.95", 195, 2},
+        {"1.99", 199, 2},
+        {"2.00", 200, 3},
+        {"2.01", 200, 3},
+        {"2.05", 204, 3},
+        {"2.10", 209, 3},
+        {" 1.85 x", 185, 2},
+        {"1.81 rest", 180, 1},
+        {"2.05 05-Nov-24", 204, 3},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(firmwareGeneration(c.code), c.generation) << c.code;
+        EXPECT_EQ(firmwareCodeOf(c.version), c.code) << c.version;
+        EXPECT_EQ(firmwareGeneration(firmwareCodeOf(c.version)), c.generation) << c.version;
+    }
+    // The bounds themselves, and codes no version gives.
+    const std::pair<int32_t, int> bounds[] = {{INT32_MIN, 1}, {180, 1}, {181, 2},
+                                              {199, 2},       {200, 3}, {INT32_MAX, 3}};
+    for (const auto& [code, generation] : bounds) {
+        EXPECT_EQ(firmwareGeneration(code), generation) << code;
     }
 }
 

@@ -190,23 +190,6 @@ TEST(Receiver, VersionReplyFitsAndEndsInItsBuildStamp) {
     }
 }
 
-TEST(Receiver, FirmwareCodeIsComputedAsTheProgramDoes) {
-    struct Case {
-        const char* version;
-        int32_t code;
-        int generation;
-    };
-    const Case cases[] = {
-        {"1.75", 175, 1}, {"1.80", 179, 1}, {"1.81", 180, 1},    {"1.82", 182, 2}, {"1.90", 189, 2},
-        {"1.99", 199, 2}, {"2.00", 200, 3}, {"2.01", 200, 3},    {"2.10", 209, 3}, {"2.05", 204, 3},
-        {"", 0, 1},       {"abc", 0, 1},    {" 1.85 x", 185, 2},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(firmwareCodeOf(c.version), c.code) << c.version;
-        EXPECT_EQ(firmwareGeneration(firmwareCodeOf(c.version)), c.generation) << c.version;
-    }
-}
-
 // One STORE conversation, sent the way the program sends it.
 struct Store {
     const char* version;

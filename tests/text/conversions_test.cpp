@@ -158,31 +158,11 @@ TEST(ParseDecimal, ExactValuesAndSpecials) {
     EXPECT_TRUE(std::isnan(parseDecimal("nAN")));
 }
 
-TEST(ParseDecimal, VersionTextsTimesHundredTruncate) {
-    struct Case {
-        const char* text;
-        int64_t code;
-    };
-    const Case cases[] = {
-        {"", 0},
-        {"1.75", 175},
-        {"1.80", 179},
-        {"1.81", 180},
-        {"1.82", 182},
-        {"1.85", 185},
-        {"1.90", 189},
-        {"1.95", 195},
-        {"1.99", 199},
-        {"2.00", 200},
-        {"2.01", 200},
-        {"2.10", 209},
-        {"1.81 rest of reply", 180},
-    };
-    for (const Case& c : cases) {
-        const double version = static_cast<double>(parseDecimal(c.text));
-        EXPECT_EQ(truncateToInteger(version * 100), c.code) << c.text;
-    }
+// Why a version such as 1.81 loses one: its nearest float lies just below it, and without
+// the small addend the text block's frequencies get, the product truncates down.
+TEST(ParseDecimal, AVersionTimesHundredKeepsItsFloatError) {
     EXPECT_EQ(static_cast<double>(parseDecimal("1.81")) * 100, 180.9999942779541015625);
+    EXPECT_EQ(truncateToInteger(static_cast<double>(parseDecimal("1.81")) * 100), 180);
     EXPECT_EQ(truncateToInteger(static_cast<double>(parseDecimal("1.81")) * 100 + 0.0001), 181);
 }
 

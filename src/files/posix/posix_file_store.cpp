@@ -75,11 +75,6 @@ bool writeAll(int fd, std::string_view bytes, int& error) {
     return true;
 }
 
-std::string sizeText(int64_t bytes) {
-    return bytes % 1024 == 0 ? std::to_string(bytes / 1024) + " KiB"
-                             : std::to_string(bytes) + " bytes";
-}
-
 }  // namespace
 
 FileText PosixFileStore::read(const std::string& path, int64_t maxBytes) {
@@ -118,7 +113,7 @@ FileText PosixFileStore::read(const std::string& path, int64_t maxBytes) {
             break;
         }
         if (static_cast<int64_t>(result.text.size()) + n > maxBytes) {
-            result.error = "larger than " + sizeText(maxBytes) + ", so not a settings file";
+            result.error = tooLargeText(maxBytes);
             break;
         }
         result.text.append(buffer, static_cast<size_t>(n));

@@ -49,11 +49,6 @@ bool isFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string sizeText(int64_t bytes) {
-    return bytes % 1024 == 0 ? std::to_string(bytes / 1024) + " KiB"
-                             : std::to_string(bytes) + " bytes";
-}
-
 }  // namespace
 
 FileText Win32FileStore::read(const std::string& path, int64_t maxBytes) {
@@ -84,7 +79,7 @@ FileText Win32FileStore::read(const std::string& path, int64_t maxBytes) {
             break;
         }
         if (static_cast<int64_t>(result.text.size()) + got > maxBytes) {
-            result.error = "larger than " + sizeText(maxBytes) + ", so not a settings file";
+            result.error = tooLargeText(maxBytes);
             break;
         }
         result.text.append(buffer, got);

@@ -2,8 +2,6 @@
 
 #include <sys/prctl.h>
 
-#include <cstdint>
-
 #include "serial/linux/monotonic.h"
 
 namespace tamlo {
@@ -15,14 +13,11 @@ RealClock::RealClock() {
     (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
-void RealClock::pauseMs(int32_t ms) {
-    if (ms <= 0) {
-        return;
-    }
-    // The deadline is fixed before anything else runs: the service shortens nothing and
-    // lengthens nothing beyond its own last call.
-    const int64_t deadlineNs = monotonicNs() + int64_t{ms} * 1'000'000;
-    service_.serveUntil(deadlineNs, monotonicNs, sleepUntilMonotonicNs);
+int64_t RealClock::nowNs() {
+    return monotonicNs();
+}
+
+void RealClock::sleepUntilNs(int64_t deadlineNs) {
     sleepUntilMonotonicNs(deadlineNs);
 }
 

@@ -4,13 +4,9 @@
 // After windows.h, whose types it uses.
 #include <mmsystem.h>
 
-#include <algorithm>
-
 namespace tamlo {
 
-namespace {
-
-int64_t nowUs() {
+int64_t Win32Clock::nowNs() {
     static const int64_t frequency = [] {
         LARGE_INTEGER f{};
         QueryPerformanceFrequency(&f);
@@ -19,38 +15,15 @@ int64_t nowUs() {
     LARGE_INTEGER count{};
     QueryPerformanceCounter(&count);
     const int64_t ticks = count.QuadPart;
-    return ticks / frequency * 1'000'000 + ticks % frequency * 1'000'000 / frequency;
+    return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
 }
 
-// Sleep counts whole milliseconds on the system's tick: round up, and sleep again until
-// the performance counter agrees the time has passed.
-void sleepUntil(int64_t deadlineUs) {
-    for (int64_t leftUs = deadlineUs - nowUs(); leftUs > 0; leftUs = deadlineUs - nowUs()) {
-        Sleep(static_cast<DWORD>((leftUs + 999) / 1000));
-    }
-}
-
-}  // namespace
-
-void Win32Clock::pauseMs(int32_t ms) {
-    // Sleep takes an unsigned count: a negative pause would otherwise last for weeks.
-    if (ms <= 0) {
-        return;
-    }
+void Win32Clock::sleepUntilNs(int64_t deadlineNs) {
     timeBeginPeriod(1);
-    if (!service_.active()) {
-        Sleep(static_cast<DWORD>(ms));
-    } else {
-        const int64_t deadlineUs = nowUs() + int64_t{ms} * 1000;
-        // Between services Sleep takes whole milliseconds, rounded down: the margin before
-        // the deadline absorbs the tick.
-        service_.serveUntil(
-            deadlineUs * 1000, [] { return nowUs() * 1000; },
-            [](int64_t untilNs) {
-                const int64_t leftUs = untilNs / 1000 - nowUs();
-                Sleep(static_cast<DWORD>(std::max<int64_t>(leftUs, 0) / 1000));
-            });
-        sleepUntil(deadlineUs);
+    // Sleep counts whole milliseconds on the system's tick: round up, and sleep again until
+    // the performance counter agrees the time has passed.
+    for (int64_t leftNs = deadlineNs - nowNs(); leftNs > 0; leftNs = deadlineNs - nowNs()) {
+        Sleep(static_cast<DWORD>((leftNs + 999'999) / 1'000'000));
     }
     timeEndPeriod(1);
 }

@@ -1,26 +1,19 @@
-// Real pauses on Windows. The default timer tick is 10 to 16 ms, so a 25 ms pause could
-// last twice as long; the resolution is raised to 1 ms for the length of each pause.
+// Wall time for the protocol's pauses on Windows: the performance counter, and Sleep in
+// whole milliseconds until the counter agrees the deadline has passed. The default timer
+// tick is 10 to 16 ms, so a 25 ms pause could last twice as long: the resolution is raised
+// to 1 ms for the length of every sleep.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
-#include "serial/clock.h"
-#include "serial/pause_service.h"
+#include "serial/deadline_clock.h"
 
 namespace tamlo {
 
-class Win32Clock final : public Clock {
-  public:
-    void pauseMs(int32_t ms) override;
-
-    // Called at the start of every pause and every few milliseconds of it, while the
-    // handler waits on the receiver: the program lets its window paint and answer the
-    // system there. It must return quickly; the pause still ends at its deadline.
-    void setPauseService(std::function<void()> service) { service_.set(std::move(service)); }
-
-  private:
-    PauseService service_;
+class Win32Clock final : public DeadlineClock {
+  protected:
+    int64_t nowNs() override;
+    void sleepUntilNs(int64_t deadlineNs) override;
 };
 
 }  // namespace tamlo
