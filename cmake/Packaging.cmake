@@ -37,6 +37,21 @@ else()
   endforeach()
 
   tamlo_gzip(${TAMLO_DATA_DIR}/debian/changelog ${packaging_dir}/changelog.Debian.gz)
+
+  # Shell completion for tamlo, made by the program from its own command line, installed
+  # where bash-completion, zsh and fish look for it.
+  function(tamlo_completion shell folder name)
+    set(script ${packaging_dir}/completion.${shell})
+    add_custom_command(OUTPUT ${script} COMMAND tamlo completion ${shell} > ${script}
+                       DEPENDS tamlo VERBATIM)
+    install(FILES ${script} DESTINATION ${CMAKE_INSTALL_DATADIR}/${folder} RENAME ${name})
+    set(compressed ${compressed} ${script} PARENT_SCOPE)
+  endfunction()
+  if(TARGET tamlo)
+    tamlo_completion(bash bash-completion/completions tamlo)
+    tamlo_completion(zsh zsh/vendor-completions _tamlo)
+    tamlo_completion(fish fish/vendor_completions.d tamlo.fish)
+  endif()
   add_custom_target(tamlo_packaging_data ALL DEPENDS ${compressed})
 
   install(FILES ${packaging_dir}/changelog.Debian.gz ${TAMLO_DATA_DIR}/debian/copyright

@@ -94,12 +94,13 @@ int main(int argc, char** argv) {
             if (gen == 3) {
                 file.lnaSupply = settings.lna;
             }
-            file.receiver = tamlo::ReceiverInfo{"/dev/ttyUSB0", receiver.versionReply(), gen,
-                                                settings.rssi, "2026-12-07T06:19:00Z"};
+            file.source = tamlo::SourceInfo{
+                "/dev/ttyUSB0",        {}, {}, {}, receiver.versionReply(), gen, settings.rssi,
+                "2026-12-07T06:19:00Z"};
             write(dir / "settings_file" / (tag + ".toml"), tamlo::writeSettingsToml(file));
             write(dir / "settings_file" / (tag + ".json"), tamlo::writeSettingsJson(file));
             file.channelCodes[2].reset();
-            file.receiver.reset();
+            file.source.reset();
             file.threshold = 100;
             write(dir / "settings_file" / (tag + "-partial.toml"), tamlo::writeSettingsToml(file));
             ++n;

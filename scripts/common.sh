@@ -10,12 +10,13 @@ run_packages=(
   qt6-base-dev libgl-dev
 )
 # Everything the tests need besides: GoogleTest, the Windows cross-build and Wine, an X
-# server for the window tests, and the tools that check the packages (scripts/test).
+# server for the window tests, Ansible for the playbook of docs/fleet.md, and the tools that
+# check the packages (scripts/test).
 test_packages=(
   "${run_packages[@]}"
   ninja-build libgtest-dev googletest
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils xdotool imagemagick ansible-core
   dpkg-dev file lintian desktop-file-utils appstream unzip
 )
 

@@ -20,6 +20,7 @@
 
 #include "files/win32/win32_file_store.h"
 #include "serial/win32/win32_clock.h"
+#include "serial/win32/win32_port_details.h"
 #include "serial/win32/win32_serial_port.h"
 #else
 #include <unistd.h>
@@ -27,6 +28,7 @@
 #include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
+#include "serial/linux/usb_adapters.h"
 #include "sim/pty_server.h"
 #endif
 
@@ -139,6 +141,29 @@ bool progressTerminal() {
 #endif
 }
 
+// The files that name ports: the machine's, then the user's, whose names win.
+std::vector<std::string> portsFiles() {
+    std::vector<std::string> files;
+    const auto under = [&](const char* variable, const std::string& rest) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            files.push_back(value + rest);
+            return true;
+        }
+        return false;
+    };
+#ifdef _WIN32
+    under("PROGRAMDATA", "\\tamlo\\ports.toml");
+    under("APPDATA", "\\tamlo\\ports.toml");
+#else
+    files.emplace_back("/etc/tamlo/ports.toml");
+    if (!under("XDG_CONFIG_HOME", "/tamlo/ports.toml")) {
+        under("HOME", "/.config/tamlo/ports.toml");
+    }
+#endif
+    return files;
+}
+
 int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -156,6 +181,13 @@ int main(int argc, char** argv) {
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
             return std::make_unique<PlatformConnection>();
         },
+#ifdef _WIN32
+        .describePorts = tamlo::describeWin32Ports,
+#else
+        .describePorts =
+            [](const std::vector<std::string>& names) { return tamlo::describeLinuxPorts(names); },
+#endif
+        .portsFiles = portsFiles(),
         .startSimulator = nullptr,
         .isoNow = isoNow,
         .monotonicMs = monotonicMs,

@@ -75,8 +75,13 @@ void saveForm(Window& window, const ProcessState& state, FileStore& files) {
     }
     SettingsFile file = fileOfStore(sent);
     if (!state.versionReply.empty()) {
-        file.receiver = ReceiverInfo{state.loadedPort, state.versionReply, traits.number,
-                                     state.settings[rssi], state.loadedAt};
+        SourceInfo source;
+        source.port = state.loadedPort;
+        source.firmware = state.versionReply;
+        source.generation = traits.number;
+        source.rssi = state.settings[rssi];
+        source.readAt = state.loadedAt;
+        file.source = source;
     }
     const ChosenFile chosen = window.chooseSettingsFile(FileDialog::Save);
     if (!chosen.chosen()) {

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "cli/terminal.h"
-#include "serial/discovery.h"
 
 namespace tamlo::cli {
 
@@ -36,6 +35,33 @@ CommandContext::CommandContext(const Options& options, Platform& platform)
     : options_(options), platform_(platform) {}
 
 bool CommandContext::start(int& status) {
+    for (const std::string& path : platform_.portsFiles) {
+        const FileText read = platform_.files.read(path, kMaxSettingsFileBytes);
+        if (read.missing) {
+            continue;
+        }
+        if (!read.ok()) {
+            error("cannot be read: " + read.error, path);
+            status = kExitUsage;
+            return false;
+        }
+        const PortsFileParse parsed = parsePortsFile(read.text, path);
+        if (!parsed.errors.empty()) {
+            // A misread name could send a backup to the wrong receiver: nothing runs.
+            const FileError& first = parsed.errors.front();
+            for (const FileError& e : parsed.errors) {
+                if (!options_.json) {
+                    err() << kProgram << ": " << e.text() << "\n";
+                }
+            }
+            if (options_.json) {
+                error(first.message, first.file, first.line, first.column);
+            }
+            status = kExitUsage;
+            return false;
+        }
+        mergePortsFile(portsFile_, parsed.ports);
+    }
     if (!options_.log.empty()) {
         logFile_ = std::make_unique<std::ofstream>(options_.log, std::ios::binary | std::ios::app);
         if (!*logFile_) {
@@ -62,39 +88,111 @@ bool CommandContext::start(int& status) {
     return true;
 }
 
-std::vector<std::string> CommandContext::openablePorts() {
-    std::vector<std::string> names;
-    if (options_.simulate) {
-        names.emplace_back(kSimulatedPort);
-    }
-    std::unique_ptr<Connection> probe = platform_.connect("");
-    if (probe) {
-        for (std::string& name : discoverPorts(probe->port())) {
-            names.push_back(std::move(name));
+PortDirectory& CommandContext::directory() {
+    if (!directory_) {
+        std::vector<std::string> system;
+        if (std::unique_ptr<Connection> lister = platform_.connect("")) {
+            system = lister->port().portNames();
         }
+        directory_ =
+            std::make_unique<PortDirectory>(portsFile_, std::move(system), platform_.describePorts);
     }
-    return names;
+    return *directory_;
 }
 
-std::optional<std::vector<std::string>> CommandContext::ports() {
+std::vector<NamedPort> CommandContext::knownPorts() {
+    std::vector<NamedPort> known;
+    if (options_.simulate) {
+        NamedPort sim;
+        sim.name = std::string(kSimulatedPort);
+        sim.device = fleet_.devices[sim.name];
+        sim.details.device = sim.device;
+        known.push_back(std::move(sim));
+    }
+    for (NamedPort& port : directory().all()) {
+        known.push_back(std::move(port));
+    }
+    return known;
+}
+
+PortOpening CommandContext::probeOpen(const NamedPort& port) {
+    if (!port.problem.empty()) {
+        PortOpening missing;
+        missing.refusal = OpenRefusal::Missing;
+        missing.systemText = port.problem;
+        return missing;
+    }
+    std::unique_ptr<Connection> probe = platform_.connect(port.device);
+    if (!probe) {
+        PortOpening none;
+        none.refusal = OpenRefusal::Missing;
+        return none;
+    }
+    PortOpening opening = probe->port().openPort(port.device);
+    probe->port().closePort();
+    return opening;
+}
+
+void CommandContext::enlist(NamedPort port) {
+    if (!port.problem.empty()) {
+        fleet_.refused[port.name] = port.problem;
+    } else if (port.device != port.name && !fleet_.devices.contains(port.name)) {
+        fleet_.devices[port.name] = port.device;
+    }
+    const std::string name = port.name;
+    ports_.insert_or_assign(name, std::move(port));
+}
+
+const NamedPort& CommandContext::port(const std::string& name) {
+    const auto found = ports_.find(name);
+    if (found != ports_.end()) {
+        return found->second;
+    }
+    enlist(directory().resolve(name));
+    return ports_.at(name);
+}
+
+std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
+    std::vector<std::string> names;
     if (options_.all) {
-        std::vector<std::string> all = openablePorts();
-        if (all.empty()) {
+        for (NamedPort& known : knownPorts()) {
+            if (probeOpen(known)) {
+                names.push_back(known.name);
+                enlist(std::move(known));
+            }
+        }
+        if (names.empty()) {
             err() << kProgram << ": " << options_.command << ": no port opens\n";
+            status = kExitFailed;
             return std::nullopt;
         }
-        return all;
+        return names;
     }
-    // Two workers on one line would garble both conversations.
-    std::vector<std::string> unique;
-    for (const std::string& port : options_.ports) {
-        if (std::find(unique.begin(), unique.end(), port) != unique.end()) {
-            note(port + " is named more than once; it is used once");
-        } else {
-            unique.push_back(port);
+    std::vector<std::string> given = options_.ports;
+    if (given.empty() && !portsFile_.defaultPort.empty()) {
+        given.push_back(portsFile_.defaultPort);
+    }
+    if (given.empty()) {
+        const bool many = options_.command == "apply" || options_.command == "set" ||
+                          options_.command == "rssi" || options_.command == "read";
+        error(options_.command + ": name a port with -p PORT" + (many ? ", or use --all" : "") +
+              " (or give a default in ports.toml)");
+        status = kExitUsage;
+        return std::nullopt;
+    }
+    for (const std::string& text : given) {
+        // Two workers on one line would garble both conversations.
+        NamedPort resolved = text == kSimulatedPort && options_.simulate
+                                 ? NamedPort{text, fleet_.devices[text], {}, {}, false}
+                                 : directory().resolve(text);
+        if (std::find(names.begin(), names.end(), resolved.name) != names.end()) {
+            note(text + " is named more than once; it is used once");
+            continue;
         }
+        names.push_back(resolved.name);
+        enlist(std::move(resolved));
     }
-    return unique;
+    return names;
 }
 
 void CommandContext::note(const std::string& text) {
@@ -116,8 +214,7 @@ void CommandContext::error(const std::string& message, const std::string& file, 
     err() << kProgram << ": " << (where.empty() ? "" : where + ": ") << message << "\n";
 }
 
-std::optional<SettingsFile> CommandContext::loadSettingsFile() {
-    const std::string& path = options_.file;
+std::optional<SettingsFile> CommandContext::loadSettingsFile(const std::string& path) {
     const std::string shown = path == "-" ? "<stdin>" : path;
     const FileText read = path == "-" ? platform_.readStandardInput(kMaxSettingsFileBytes)
                                       : platform_.files.read(path, kMaxSettingsFileBytes);
@@ -125,7 +222,14 @@ std::optional<SettingsFile> CommandContext::loadSettingsFile() {
         error("cannot be read: " + read.error, shown);
         return std::nullopt;
     }
-    FileParse parsed = parseSettings(read.text, shown, formatOfName(path));
+    return accept(parseSettings(read.text, shown, formatOfName(path)), shown);
+}
+
+std::optional<SettingsFile> CommandContext::loadAssignments() {
+    return accept(parseAssignments(options_.words, options_.command), {});
+}
+
+std::optional<SettingsFile> CommandContext::accept(FileParse parsed, const std::string& shown) {
     if (!parsed.ok()) {
         if (options_.json) {
             const FileError& first = parsed.errors.front();
@@ -139,11 +243,12 @@ std::optional<SettingsFile> CommandContext::loadSettingsFile() {
         for (const FileError& e : parsed.errors) {
             err() << kProgram << ": " << e.text() << "\n";
         }
-        err() << kProgram << ": nothing was sent: the file has " << parsed.errors.size()
-              << (parsed.errors.size() == 1 ? " error\n" : " errors\n");
+        err() << kProgram
+              << ": nothing was sent: " << (shown.empty() ? "the settings have " : "the file has ")
+              << parsed.errors.size() << (parsed.errors.size() == 1 ? " error\n" : " errors\n");
         return std::nullopt;
     }
-    if (parsed.settings.settingCount() == 0) {
+    if (parsed.settings.settingCount() == 0 && !shown.empty()) {
         error("no [settings] to send", shown);
         return std::nullopt;
     }

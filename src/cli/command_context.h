@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "cli/fleet.h"
 #include "cli/options.h"
+#include "cli/port_directory.h"
 #include "cli/port_report.h"
 #include "cli/tamlo_program.h"
 #include "files/settings_file.h"
@@ -26,12 +28,20 @@ class CommandContext {
     std::ostream& out() { return platform_.out; }
     std::ostream& err() { return platform_.err; }
 
-    // Starts the byte log and the simulated receiver, as the options ask; false with the
-    // error reported (exit status in status).
+    // Reads the ports files, starts the byte log and the simulated receiver, as the options
+    // ask; false with the error reported (exit status in status).
     bool start(int& status);
-    // The ports of the command: those named (each once), or with --all every port that opens.
-    std::optional<std::vector<std::string>> ports();
-    std::vector<std::string> openablePorts();
+    // The ports of the command by the names they are reported by: those given (each once),
+    // else the default port, or with --all every port that opens. Nothing, with the error
+    // reported and the exit status in status, when there are none.
+    std::optional<std::vector<std::string>> ports(int& status);
+    // Every port the system lists and the ports files name, "sim" first when it runs.
+    std::vector<NamedPort> knownPorts();
+    // Whether the port opens: a refusal, or none.
+    PortOpening probeOpen(const NamedPort& port);
+    // A port of this run by the name it is reported by.
+    const NamedPort& port(const std::string& name);
+    PortDirectory& directory();
 
     // A warning or note on standard error, unless --quiet.
     void note(const std::string& text);
@@ -40,8 +50,10 @@ class CommandContext {
     void error(const std::string& message, const std::string& file = {}, int64_t line = 0,
                int64_t column = 0);
 
-    // The settings file of write and apply, whole and valid, or every error in it reported.
-    std::optional<SettingsFile> loadSettingsFile();
+    // A settings file, whole and valid, or every error in it reported.
+    std::optional<SettingsFile> loadSettingsFile(const std::string& path);
+    // set's KEY=VALUE words as a file, or every error in them reported.
+    std::optional<SettingsFile> loadAssignments();
 
     // Runs job on every port, drawing progress and taking stop requests meanwhile.
     std::vector<PortReport> runJob(const std::vector<std::string>& ports, const PortJob& job,
@@ -51,12 +63,19 @@ class CommandContext {
     int stoppedStatus() const;
     bool stopped() const { return stopped_; }
 
+    // Records a port of the run: where its name leads, or why it leads nowhere.
+    void enlist(NamedPort port);
+
   private:
+    std::optional<SettingsFile> accept(FileParse parsed, const std::string& shown);
     void tick(FleetProgress& progress, class ProgressBars* bars);
 
     const Options& options_;
     Platform& platform_;
     FleetOptions fleet_;
+    PortsFile portsFile_;
+    std::unique_ptr<PortDirectory> directory_;
+    std::map<std::string, NamedPort> ports_;
     std::unique_ptr<std::ofstream> logFile_;
     std::unique_ptr<SerialLog> log_;
     bool stopped_ = false;
@@ -68,5 +87,7 @@ int commandPorts(CommandContext& run);
 int commandRead(CommandContext& run, const std::vector<std::string>& ports);
 int commandWrite(CommandContext& run, const std::vector<std::string>& ports, bool apply);
 int commandRssi(CommandContext& run, const std::vector<std::string>& ports);
+int commandGet(CommandContext& run, const std::vector<std::string>& ports);
+int commandDiff(CommandContext& run, const std::vector<std::string>& ports);
 
 }  // namespace tamlo::cli

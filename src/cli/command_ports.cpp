@@ -1,23 +1,136 @@
-// tamlo ports: the ports that open.
+// tamlo ports: every port the system lists and the ports files name, with what tells them
+// apart (the by-id link, the USB adapter), whether each opens and why not, and with --probe
+// the firmware that answers.
+#include <map>
+
 #include "cli/command_context.h"
+#include "cli/receiver_jobs.h"
 #include "text/latin1.h"
 
 namespace tamlo::cli {
 
-int commandPorts(CommandContext& run) {
-    const std::vector<std::string> names = run.openablePorts();
-    if (run.options().json) {
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const std::string& name : names) {
-            list.push_back(latin1ToUtf8(name));
-        }
-        run.out() << jsonText(list) << "\n";
+namespace {
+
+struct PortRow {
+    NamedPort port;
+    PortOpening opening;
+    std::optional<PortReport> probe;  // --probe, for a port that opens
+};
+
+nlohmann::ordered_json text(const std::string& value) {
+    return value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(latin1ToUtf8(value));
+}
+
+nlohmann::ordered_json rowJson(const PortRow& row) {
+    const PortDetails& d = row.port.details;
+    nlohmann::ordered_json object = {
+        {"name", text(row.port.name)},
+        {"device", text(d.device)},
+        {"by_id", text(d.byId)},
+        {"vendor_id", text(d.vendorId)},
+        {"product_id", text(d.productId)},
+        {"serial_number", text(d.serialNumber)},
+        {"product", text(d.product)},
+        {"opens", row.opening.opened()},
+        {"reason",
+         text(row.port.problem.empty() ? describeRefusal(row.opening) : row.port.problem)}};
+    if (row.probe) {
+        object["firmware"] = text(row.probe->versionReply);
+        object["error"] =
+            row.probe->ok ? nlohmann::ordered_json() : text(row.probe->errors.front());
+    }
+    return object;
+}
+
+void printRow(std::ostream& out, const PortRow& row) {
+    const PortDetails& d = row.port.details;
+    out << row.port.name;
+    if (!d.device.empty() && d.device != row.port.name) {
+        out << " (" << d.device << ")";
+    }
+    if (!row.port.problem.empty()) {
+        out << ": " << row.port.problem;
+    } else if (row.opening) {
+        out << ": opens";
     } else {
-        for (const std::string& name : names) {
-            run.out() << name << "\n";
+        out << ": does not open: " << describeRefusal(row.opening);
+    }
+    if (row.probe) {
+        out << (row.probe->ok ? ", firmware " + row.probe->versionReply
+                              : ": " + row.probe->errors.front());
+    }
+    out << "\n";
+    if (!d.byId.empty()) {
+        out << "  by-id: " << d.byId << "\n";
+    }
+    if (!d.vendorId.empty() || !d.product.empty() || !d.serialNumber.empty()) {
+        out << "  adapter:";
+        if (!d.vendorId.empty()) {
+            out << " USB " << d.vendorId << ":" << d.productId;
+        }
+        if (!d.product.empty()) {
+            out << " \"" << d.product << "\"";
+        }
+        if (!d.serialNumber.empty()) {
+            out << ", serial number " << d.serialNumber;
+        }
+        out << "\n";
+    }
+}
+
+}  // namespace
+
+int commandPorts(CommandContext& run) {
+    const Options& options = run.options();
+    std::vector<NamedPort> known = run.knownPorts();
+    if (options.namesOnly) {
+        // For shell completion: the names a port can be given by, opening nothing.
+        for (const NamedPort& port : known) {
+            run.out() << port.name << "\n";
+            if (port.named && !port.device.empty()) {
+                run.out() << port.device << "\n";
+            }
+        }
+        return kExitOk;
+    }
+    std::vector<PortRow> rows;
+    std::vector<std::string> opened;
+    for (NamedPort& port : known) {
+        PortRow row{port, run.probeOpen(port), std::nullopt};
+        // Windows lists every name from COM1 to COM99: one that does not exist is no port,
+        // unless the ports files name it.
+        if (!port.named && row.opening.refusal == OpenRefusal::Missing) {
+            continue;
+        }
+        if (row.opening) {
+            opened.push_back(port.name);
+            run.enlist(std::move(port));
+        }
+        rows.push_back(std::move(row));
+    }
+    if (options.probe && !opened.empty()) {
+        std::map<std::string, PortReport> answers;
+        for (PortReport& report : run.runJob(opened, identifyReceiver, false)) {
+            answers[report.port] = std::move(report);
+        }
+        for (PortRow& row : rows) {
+            if (const auto found = answers.find(row.port.name); found != answers.end()) {
+                row.probe = std::move(found->second);
+            }
         }
     }
-    return kExitOk;
+    if (options.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const PortRow& row : rows) {
+            list.push_back(rowJson(row));
+        }
+        run.out() << jsonText(list, 2) << "\n";
+    } else {
+        for (const PortRow& row : rows) {
+            printRow(run.out(), row);
+        }
+    }
+    return run.stopped() ? run.stoppedStatus() : kExitOk;
 }
 
 }  // namespace tamlo::cli

@@ -1,52 +1,155 @@
-// tamlo read: a receiver's settings as a file, kept whole or not at all.
+// tamlo read: receivers' settings as files, each kept whole or not at all: one port to a file
+// or standard output, or many at once into a folder, one file per receiver named by its
+// port's stable name.
+#include <set>
+
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
 
 namespace tamlo::cli {
 
+namespace {
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+// Where each port's backup goes; nothing (with the error reported) when the folder cannot
+// take them. Found out before any receiver is asked.
+std::optional<std::map<std::string, std::string>> backupFiles(
+    CommandContext& run, const std::vector<std::string>& ports) {
+    std::string folder = run.options().output;
+    const bool asked = endsWithSeparator(folder);
+    while (folder.size() > 1 && endsWithSeparator(folder)) {
+        folder.pop_back();
+    }
+    FileStore& files = run.platform().files;
+    if (!files.isFolder(folder)) {
+        if (!asked) {
+            run.error(
+                "is not a folder: more than one receiver is saved into a folder (give "
+                "DIR/ to make one)",
+                folder);
+            return std::nullopt;
+        }
+        if (const std::string problem = files.makeFolder(folder); !problem.empty()) {
+            run.error("cannot be made: " + problem, folder);
+            return std::nullopt;
+        }
+    }
+    const std::string extension = run.options().json ? ".json" : ".toml";
+    std::map<std::string, std::string> paths;
+    std::set<std::string> taken;
+    for (const std::string& port : ports) {
+        const std::string name = PortDirectory::stableName(run.port(port)) + extension;
+        if (!taken.insert(name).second) {
+            run.error("two ports would be saved as " + name + "; give them names in ports.toml",
+                      folder);
+            return std::nullopt;
+        }
+        paths[port] = folder + "/" + name;
+        if (const std::string problem = files.cannotWrite(paths[port]); !problem.empty()) {
+            run.error("cannot be written: " + problem, paths[port]);
+            return std::nullopt;
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
 int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
     const Options& options = run.options();
-    if (ports.size() != 1) {
-        run.error("read takes one port");
+    const std::string& output = options.output;
+    const bool intoFolder = endsWithSeparator(output) || ports.size() > 1 || options.all;
+    const bool toFile = !output.empty() && output != "-";
+    if (intoFolder && !toFile) {
+        run.error("read: more than one receiver goes into a folder: give -o DIR/");
         return kExitUsage;
     }
-    const std::string& output = options.output;
-    const bool toFile = !output.empty() && output != "-";
-    // A backup that cannot be kept is found out before the receiver is asked.
-    if (toFile) {
-        if (const std::string problem = run.platform().files.cannotWrite(output);
-            !problem.empty()) {
-            run.error("cannot be written: " + problem, output);
+    std::map<std::string, std::string> paths;
+    if (intoFolder) {
+        auto planned = backupFiles(run, ports);
+        if (!planned) {
             return kExitUsage;
         }
-    }
-    const std::string readAt = run.platform().isoNow();
-    std::vector<PortReport> reports = run.runJob(
-        ports,
-        [&](Line& line, const std::string& port, PortProgress& progress) {
-            return readReceiver(line, port, progress, readAt);
-        },
-        true);
-    const PortReport& report = reports.front();
-    if (!report.ok || !report.read) {
-        for (const std::string& e : report.errors) {
-            run.err() << kProgram << ": " << report.port << ": " << e << "\n";
+        paths = std::move(*planned);
+    } else if (toFile) {
+        // A backup that cannot be kept is found out before the receiver is asked.
+        if (const std::string problem = run.platform().files.cannotWrite(output);
+            !problem.empty()) {
+            run.error("cannot be written: " + problem +
+                          (run.platform().files.isFolder(output)
+                               ? " (give " + output + "/ to save into it)"
+                               : ""),
+                      output);
+            return kExitUsage;
         }
-        return run.status(reports);
+        paths[ports.front()] = output;
+    }
+    std::map<std::string, SourceInfo> sources;
+    const std::string readAt = run.platform().isoNow();
+    for (const std::string& port : ports) {
+        const NamedPort& named = run.port(port);
+        SourceInfo& source = sources[port];
+        source.port = named.name;
+        if (named.details.device != named.name) {
+            source.device = named.details.device;
+        }
+        source.byId = named.details.byId;
+        source.usbSerial = named.details.serialNumber;
+        source.readAt = readAt;
     }
     const FileFormat format =
         options.json ? FileFormat::Json : (toFile ? formatOfName(output) : FileFormat::Toml);
-    const std::string text = writeSettings(*report.read, format);
-    if (!toFile) {
-        run.out() << text;
-        return run.status(reports);
+    FileStore& files = run.platform().files;
+    std::vector<PortReport> reports = run.runJob(
+        ports,
+        [&](Line& line, const std::string& port, PortProgress& progress) {
+            PortReport report = readReceiver(line, port, progress, sources.at(port));
+            // Each backup is kept as soon as it is read, so that the flushes to the disk of
+            // many run side by side.
+            if (report.ok && report.read && toFile) {
+                const std::string& path = paths.at(port);
+                if (const std::string problem =
+                        files.replace(path, writeSettings(*report.read, format));
+                    !problem.empty()) {
+                    report.fail(path + ": cannot be written: " + problem +
+                                "; the file is as it was");
+                }
+            }
+            return report;
+        },
+        true);
+    int saved = 0;
+    std::string failed;
+    for (const PortReport& report : reports) {
+        if (!report.ok || !report.read) {
+            failed += (failed.empty() ? "" : ", ") + report.port;
+            if (intoFolder) {
+                printWriteReport(run.out(), report, false, false, false);
+            } else {
+                for (const std::string& e : report.errors) {
+                    run.err() << kProgram << ": " << report.port << ": " << e << "\n";
+                }
+            }
+        } else if (!toFile) {
+            run.out() << writeSettings(*report.read, format);
+        } else if (intoFolder) {
+            ++saved;
+            run.out() << report.port << ": firmware " << report.firmware << ": saved to "
+                      << paths.at(report.port) << "\n";
+        } else {
+            run.note(report.port + ": firmware " + report.firmware + ": settings written to " +
+                     paths.at(report.port));
+        }
     }
-    if (const std::string problem = run.platform().files.replace(output, text); !problem.empty()) {
-        run.err() << kProgram << ": " << output << ": cannot be written: " << problem
-                  << "; the file is as it was\n";
-        return kExitFailed;
+    if (intoFolder && !options.quiet) {
+        run.out() << "read: " << reports.size()
+                  << (reports.size() == 1 ? " receiver: " : " receivers: ") << saved << " saved, "
+                  << reports.size() - static_cast<size_t>(saved) << " failed"
+                  << (failed.empty() ? "" : " (" + failed + ")") << "\n";
     }
-    run.note(report.port + ": firmware " + report.firmware + ": settings written to " + output);
     return run.status(reports);
 }
 

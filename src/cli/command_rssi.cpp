@@ -7,6 +7,7 @@
 #include "cli/command_context.h"
 #include "cli/terminal.h"
 #include "protocol/signal.h"
+#include "text/latin1.h"
 
 namespace tamlo::cli {
 
@@ -14,16 +15,24 @@ namespace {
 
 constexpr size_t kSparklineSamples = 24;
 
-// Shared by the polling threads: the printed lines and the CSV rows.
+// Shared by the polling threads: the printed lines (or JSON objects) and the CSV rows.
 class SampleSink {
   public:
-    SampleSink(std::ostream& terminal, std::ostream* csv) : terminal_(terminal), csv_(csv) {}
+    SampleSink(std::ostream& terminal, std::ostream* csv, bool json)
+        : terminal_(terminal), csv_(csv), json_(json) {}
 
     void sample(const std::string& port, const std::string& time, std::optional<int32_t> value,
                 const std::string& spark) {
         std::lock_guard lock(mutex_);
-        // CSV to standard output takes the place of the terminal lines.
-        if (csv_ != &terminal_) {
+        // JSON or CSV to standard output takes the place of the terminal lines.
+        if (json_) {
+            const nlohmann::ordered_json object = {
+                {"time", time},
+                {"port", latin1ToUtf8(port)},
+                {"rssi", value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json()}};
+            terminal_ << jsonText(object) << "\n";
+            terminal_.flush();
+        } else if (csv_ != &terminal_) {
             std::string line = time + "  " + port + "  " +
                                (value ? std::to_string(*value) : std::string("no answer")) +
                                "  " + spark;
@@ -40,6 +49,7 @@ class SampleSink {
   private:
     std::ostream& terminal_;
     std::ostream* csv_;
+    bool json_;
     std::mutex mutex_;
 };
 
@@ -68,7 +78,7 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
         }
         csv = csvFile.get();
     }
-    SampleSink sink(run.out(), csv);
+    SampleSink sink(run.out(), csv, options.json);
     const int32_t interval = options.intervalMs;
     const int64_t count = options.count;
     const bool unicode = run.platform().unicode;

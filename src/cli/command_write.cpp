@@ -1,4 +1,5 @@
-// tamlo write and tamlo apply: a settings file to one receiver, or to many where it differs.
+// tamlo write, apply and set: a settings file to one receiver, or a file's settings (or those
+// named on the command line) to many, where they differ.
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
 
@@ -10,16 +11,21 @@ int commandWrite(CommandContext& run, const std::vector<std::string>& ports, boo
         run.error("write takes one port");
         return kExitUsage;
     }
-    const std::optional<SettingsFile> file = run.loadSettingsFile();
+    const std::optional<SettingsFile> file =
+        options.command == "set" ? run.loadAssignments() : run.loadSettingsFile(options.file);
     if (!file) {
         return kExitUsage;
     }
-    const WorkOptions work{options.verify, options.strict, options.dryRun};
+    std::map<std::string, WorkOptions> work;
+    for (const std::string& port : ports) {
+        work[port] = {options.verify, options.strict, options.dryRun, !apply,
+                      run.port(port).details.serialNumber};
+    }
     std::vector<PortReport> reports = run.runJob(
         ports,
         [&](Line& line, const std::string& port, PortProgress& progress) {
-            return apply ? applyReceiver(line, port, *file, work, progress)
-                         : writeReceiver(line, port, *file, work, progress);
+            return apply ? applyReceiver(line, port, *file, work.at(port), progress)
+                         : writeReceiver(line, port, *file, work.at(port), progress);
         },
         true);
     const std::string summary = summaryLine(options.command, reports, options.dryRun);

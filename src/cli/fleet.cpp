@@ -60,7 +60,13 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     PortProgress progress(fleet, index);
     PortReport report;
     report.port = name;
-    std::unique_ptr<Connection> connection = connect(name);
+    if (const auto refused = options.refused.find(name); refused != options.refused.end()) {
+        report.fail(refused->second);
+        return report;
+    }
+    const auto device = options.devices.find(name);
+    const std::string& opened = device == options.devices.end() ? name : device->second;
+    std::unique_ptr<Connection> connection = connect(opened);
     if (!connection) {
         report.fail("no such port");
         return report;
@@ -73,9 +79,7 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     }
     WatchedPort watched(*port, progress);
     InterruptibleClock clock(connection->clock(), progress, watched.failed());
-    const auto device = options.devices.find(name);
-    const PortOpening opening =
-        watched.openPort(device == options.devices.end() ? name : device->second);
+    const PortOpening opening = watched.openPort(opened);
     if (!opening) {
         report.fail("the port does not open: " + describeRefusal(opening));
         return report;

@@ -34,6 +34,8 @@ struct FleetOptions {
     SerialLog* log = nullptr;  // every byte of every port, when asked for
     // The device to open for a name that is not itself one ("sim").
     std::map<std::string, std::string> devices;
+    // Names that lead to no device, and why: each fails with that reason.
+    std::map<std::string, std::string> refused;
     // Called on the calling thread every pollMs while the workers run (progress, signals),
     // and once when they have all finished.
     std::function<void()> onTick;

@@ -1,8 +1,15 @@
 // The command line of `tamlo`:
 //   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
-//   ports [--json] | read -p PORT [-o FILE] [--json] | write -p PORT FILE [--no-verify]
+//   ports [--json] [--probe] [--names]
+//   read [-p PORT ... | --all] [-o FILE|DIR/] [--json]
+//   write [-p PORT] FILE [--no-verify]
 //   apply FILE (-p PORT ... | --all) [--dry-run] [--json] [--no-verify]
-//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE|-]
+//   set (-p PORT ... | --all) KEY=VALUE ... [--dry-run] [--json] [--no-verify]
+//   get [-p PORT] [KEY ...] [--json]
+//   diff FILE (FILE | -p PORT) [--json]
+//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE|-] [--json]
+//   completion bash|zsh|fish
+// A PORT is a device or a name from the ports files; without one, their default port.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +33,13 @@ inline constexpr int kExitUsage = 2;  // the command line or a settings file
 inline constexpr int kExitInterrupted = 130;
 
 struct Options {
-    std::string command;  // ports, read, write, apply, rssi
+    std::string command;  // ports, read, write, apply, set, get, diff, rssi, completion
     std::vector<std::string> ports;
     bool all = false;
-    std::string file;    // write, apply: the settings file
-    std::string output;  // read: -o
+    std::string file;                // write, apply, diff: the settings file
+    std::string other;               // diff: the second file
+    std::vector<std::string> words;  // set: KEY=VALUE; get: KEY
+    std::string output;              // read: -o
     bool json = false;
     bool verify = true;
     bool dryRun = false;
@@ -41,6 +50,9 @@ struct Options {
     std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
+    bool probe = false;      // ports: ask each port that opens for its version
+    bool namesOnly = false;  // ports: only the names a port can be given by
+    std::string shell;       // completion
 };
 
 // args without the program's name. Returns the exit status when the program should stop
@@ -49,6 +61,14 @@ struct Options {
 // the simulated receiver (not on Windows), so --simulate is offered.
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
                                 std::ostream& out, std::ostream& err, bool withSimulator = true);
+
+// The commands, in the order help lists them.
+inline constexpr std::string_view kCommands[] = {"ports", "read", "write", "apply",     "set",
+                                                 "get",   "diff", "rssi",  "completion"};
+
+// A completion script for bash, zsh or fish, made from the same definition of the command
+// line that parses it; empty for another shell.
+std::string completionScript(std::string_view shell, bool withSimulator);
 
 // A usage or file error as the one JSON object that --json promises on standard output.
 std::string errorJson(const std::string& message, const std::string& file = {}, int64_t line = 0,

@@ -26,15 +26,20 @@ void printWriteReport(std::ostream& out, const PortReport& r, bool apply, bool v
     }
 }
 
-nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
-    nlohmann::ordered_json differences = nlohmann::ordered_json::array();
-    for (const Difference& d : r.differences) {
-        differences.push_back({{"field", d.field},
-                               {"from", d.read},
-                               {"to", d.asked},
-                               {"unit", d.unit.empty() ? "" : d.unit.substr(1)},
-                               {"text", d.change()}});
+nlohmann::ordered_json differencesJson(const std::vector<Difference>& differences) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const Difference& d : differences) {
+        list.push_back({{"field", d.field},
+                        {"from", d.read},
+                        {"to", d.asked},
+                        {"unit", d.unit.empty() ? "" : d.unit.substr(1)},
+                        {"text", d.change()}});
     }
+    return list;
+}
+
+nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
+    const nlohmann::ordered_json differences = differencesJson(r.differences);
     nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
     for (const std::string& w : r.warnings) {
         warnings.push_back(latin1ToUtf8(w));

@@ -36,6 +36,8 @@ struct PortReport {
 // write and apply on a terminal: "rx1: changed, verified" and the changes beneath.
 void printWriteReport(std::ostream& out, const PortReport& report, bool apply, bool verify,
                       bool dryRun);
+// The differences as apply's JSON gives them: field, from, to, unit, text.
+nlohmann::ordered_json differencesJson(const std::vector<Difference>& differences);
 // One port as JSON, for configuration management.
 nlohmann::ordered_json reportJson(const PortReport& report, bool dryRun);
 // "apply: 4 receivers: 2 unchanged, 1 changed, 1 failed (COM3)"

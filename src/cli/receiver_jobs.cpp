@@ -103,19 +103,28 @@ bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSe
     return true;
 }
 
-// The file's keys and values this generation cannot take: unsupported keys are warnings
-// (with --strict errors); values it could not read back as written are errors.
+// The file's keys and values this generation cannot take, and a backup of another
+// receiver: unsupported keys and other receivers are warnings (with --strict errors); values
+// it could not read back as written are errors.
 bool judgeFile(const SettingsFile& file, const GenerationTraits& traits, const WorkOptions& options,
                PortReport& report) {
     const std::string firmware =
         "firmware " + report.firmware + " (generation " + formatInteger(traits.number) + ")";
-    for (const std::string& key : unsupportedKeys(file, traits)) {
-        const std::string text = firmware + " has no control for '" + key + "'";
+    const auto doubt = [&](const std::string& text, const std::string& consequence) {
         if (options.strict) {
             report.fail(text);
         } else {
-            report.warnings.push_back(text + ": skipped");
+            report.warnings.push_back(text + consequence);
         }
+    };
+    if (options.checkSource && file.source) {
+        for (const std::string& text :
+             otherReceiver(*file.source, traits, report.firmware, options.adapterSerial)) {
+            doubt(text, "");
+        }
+    }
+    for (const std::string& key : unsupportedKeys(file, traits)) {
+        doubt(firmware + " has no control for '" + key + "'", ": skipped");
     }
     for (const std::string& problem : valuesBeyondGeneration(file, traits)) {
         report.fail(problem + "; nothing was written to " + firmware);
@@ -192,8 +201,16 @@ void storeAndVerify(Line& line, const SettingsFile& file, const StoreValues& val
 
 }  // namespace
 
+PortReport identifyReceiver(Line& line, const std::string& port, PortProgress& progress) {
+    PortReport report;
+    report.port = port;
+    DeviceSettings settings;
+    identify(line, report, progress, settings);
+    return report;
+}
+
 PortReport readReceiver(Line& line, const std::string& port, PortProgress& progress,
-                        const std::string& readAt) {
+                        SourceInfo source) {
     PortReport report;
     report.port = port;
     DeviceSettings settings;
@@ -206,7 +223,10 @@ PortReport readReceiver(Line& line, const std::string& port, PortProgress& progr
     settings[rssi] = pollSignal(line);
     const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
     SettingsFile file = fileFromSettings(settings, traits);
-    file.receiver = ReceiverInfo{port, report.versionReply, traits.number, settings[rssi], readAt};
+    source.firmware = report.versionReply;
+    source.generation = traits.number;
+    source.rssi = settings[rssi];
+    file.source = std::move(source);
     report.warnings = unrestorableValues(file);
     report.read = std::move(file);
     return report;

@@ -15,12 +15,18 @@ struct WorkOptions {
     bool verify = true;
     bool strict = false;
     bool dryRun = false;
+    // write: a backup's [source] is held against the receiver: the USB serial number of
+    // the port's adapter (where it has one) and the firmware generation.
+    bool checkSource = false;
+    std::string adapterSerial;
 };
 
-// LOAD: V, the generation's blocks, R. The file records the receiver's details; readAt is
-// the time to record.
+// V only: which firmware answers on the port.
+PortReport identifyReceiver(Line& line, const std::string& port, PortProgress& progress);
+// LOAD: V, the generation's blocks, R. The file records where it came from: source as
+// given (port, device, adapter, time), with the firmware, generation and RSSI read.
 PortReport readReceiver(Line& line, const std::string& port, PortProgress& progress,
-                        const std::string& readAt);
+                        SourceInfo source);
 // V, then STORE with the file's values, then (unless told not to) the read-back, compared.
 PortReport writeReceiver(Line& line, const std::string& port, const SettingsFile& file,
                          const WorkOptions& options, PortProgress& progress);

@@ -210,4 +210,78 @@ StoreInput storeInputFor(const SettingsFile& file, const GenerationTraits& trait
     return input;
 }
 
+std::vector<std::string> otherReceiver(const SourceInfo& source, const GenerationTraits& traits,
+                                       const std::string& firmware,
+                                       const std::string& adapterSerial) {
+    std::vector<std::string> doubts;
+    const std::string from = source.port.empty() ? std::string() : " (" + source.port + ")";
+    if (!source.usbSerial.empty() && !adapterSerial.empty() && source.usbSerial != adapterSerial) {
+        doubts.push_back("the backup was read through the USB adapter " + source.usbSerial + from +
+                         "; this port's adapter is " + adapterSerial);
+    }
+    if (source.generation != 0 && source.generation != traits.number) {
+        doubts.push_back("the backup was read from generation " + formatInteger(source.generation) +
+                         " firmware" + from + "; this receiver has firmware " + firmware +
+                         " (generation " + formatInteger(traits.number) + ")");
+    }
+    return doubts;
+}
+
+FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to) {
+    const int generation = from.source && from.source->generation != 0 ? from.source->generation
+                           : to.source                                 ? to.source->generation
+                                                                       : 0;
+    GenerationTraits traits = generationTraits(generation == 0 ? 3 : generation);
+    if (generation == 0) {
+        // No block says how the threshold reads back; a file's threshold fits the text
+        // block's six characters, so compared that way it is compared whole.
+        traits.textBlock = true;
+    }
+    FileComparison result;
+    for (const std::string& key : unsupportedKeys(to, traits)) {
+        result.warnings.push_back("generation " + formatInteger(traits.number) +
+                                  " has no control for '" + key + "': not compared");
+    }
+    // A receiver holding from's values, read back whole.
+    DeviceSettings held;
+    SettingsFile asked = to;
+    if (!traits.audioCommand) {
+        asked.audioLevel.reset();
+        asked.diversity.reset();
+    }
+    if (!traits.lnaCommand) {
+        asked.lnaSupply.reset();
+    }
+    for (int n = 1; n <= 6; ++n) {
+        auto& code = asked.channelCodes[static_cast<size_t>(n - 1)];
+        if (const auto& have = from.channelCodes[static_cast<size_t>(n - 1)]) {
+            held.channel(n) = *have / 10;
+        } else if (code) {
+            result.differences.push_back(
+                {"channel " + formatInteger(n), "not set", channelCodeText(*code), " MHz"});
+            code.reset();
+        }
+    }
+    const auto notSet = [&](auto& value, const auto& have, const char* field, auto shown) {
+        if (value && !have) {
+            result.differences.push_back({field, "not set", shown(*value), ""});
+            value.reset();
+        }
+    };
+    notSet(asked.threshold, from.threshold, "threshold", formatInteger);
+    notSet(asked.audioLevel, from.audioLevel, "audio level", formatInteger);
+    notSet(asked.diversity, from.diversity, "diversity", onOff);
+    notSet(asked.lnaSupply, from.lnaSupply, "LNA supply", onOff);
+    held[threshold] = thresholdReadBack(traits, low32(from.threshold.value_or(0)));
+    held[audioLevel] = low32(from.audioLevel.value_or(0));
+    held[diversity] = from.diversity.value_or(false) ? 1 : 0;
+    held[lnaSupply] = from.lnaSupply.value_or(false) ? kLnaOnAbove + 1 : 0;
+    SettingsRead whole;
+    whole.hex = BlockReply{BlockOutcome::Accepted, hexByteEnd(kHexLnaByte)};
+    for (Difference& d : differences(asked, traits, held, whole)) {
+        result.differences.push_back(std::move(d));
+    }
+    return result;
+}
+
 }  // namespace tamlo::cli

@@ -5,6 +5,10 @@
 namespace tamlo::cli {
 
 int runTamlo(const Options& options, Platform& platform) {
+    if (options.command == "completion") {
+        platform.out << completionScript(options.shell, static_cast<bool>(platform.startSimulator));
+        return kExitOk;
+    }
     CommandContext run(options, platform);
     int status = kExitOk;
     if (!run.start(status)) {
@@ -13,15 +17,24 @@ int runTamlo(const Options& options, Platform& platform) {
     if (options.command == "ports") {
         return commandPorts(run);
     }
-    const std::optional<std::vector<std::string>> ports = run.ports();
+    if (options.command == "diff" && !options.other.empty()) {
+        return commandDiff(run, {});
+    }
+    const std::optional<std::vector<std::string>> ports = run.ports(status);
     if (!ports) {
-        return kExitFailed;
+        return status;
     }
     if (options.command == "read") {
         return commandRead(run, *ports);
     }
-    if (options.command == "write" || options.command == "apply") {
-        return commandWrite(run, *ports, options.command == "apply");
+    if (options.command == "write" || options.command == "apply" || options.command == "set") {
+        return commandWrite(run, *ports, options.command != "write");
+    }
+    if (options.command == "get") {
+        return commandGet(run, *ports);
+    }
+    if (options.command == "diff") {
+        return commandDiff(run, *ports);
     }
     if (options.command == "rssi") {
         return commandRssi(run, *ports);

@@ -13,6 +13,7 @@
 #include "cli/fleet.h"
 #include "cli/options.h"
 #include "files/file_store.h"
+#include "serial/port_details.h"
 
 namespace tamlo::cli {
 
@@ -20,6 +21,11 @@ struct Platform {
     // A port and clock for one worker; called on the worker's own thread. The empty name
     // asks for a port that only lists and probes names.
     ConnectionFactory connect;
+    // What the system tells of ports besides their names (USB adapter, by-id link); null:
+    // nothing.
+    PortDescriber describePorts;
+    // The files that name ports, the system's first: a later one's names win.
+    std::vector<std::string> portsFiles;
     // Starts the simulated receiver with this firmware version; fills the device to open
     // for the port "sim", or the reason it did not start. Null where there is none.
     std::function<bool(const std::string& version, std::string& device, std::string& error)>

@@ -12,7 +12,8 @@ namespace tamlo {
 
 struct FileText {
     std::string text;
-    std::string error;  // the system's reason, worded for the user; empty when read
+    std::string error;     // the system's reason, worded for the user; empty when read
+    bool missing = false;  // the reason is that there is no such file
     bool ok() const { return error.empty(); }
 };
 
@@ -24,6 +25,7 @@ inline std::string tooLargeText(int64_t maxBytes) {
            ", so not a settings file";
 }
 
+// Safe to use from many threads at once.
 class FileStore {
   public:
     virtual ~FileStore() = default;
@@ -38,6 +40,11 @@ class FileStore {
     // and an existing file keeps its permission bits. Empty on success; else the reason,
     // with path as it was and no temporary file left behind.
     virtual std::string replace(const std::string& path, std::string_view bytes) = 0;
+    // Whether path is a folder (a symbolic link to one included).
+    virtual bool isFolder(const std::string& path) = 0;
+    // Makes the folder path (its parent must exist); empty on success or when it is a folder
+    // already, else the reason.
+    virtual std::string makeFolder(const std::string& path) = 0;
 };
 
 }  // namespace tamlo

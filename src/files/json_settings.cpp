@@ -86,8 +86,8 @@ class Reader final : public nlohmann::json_sax<Json> {
             case Context::Settings:
                 pendingSetting_ = builder_.settingsKey(name, place);
                 break;
-            case Context::Receiver:
-                builder_.receiverKey(name, place);
+            case Context::Source:
+                builder_.sourceKey(name, place);
                 break;
             case Context::Skip:
                 break;
@@ -104,8 +104,8 @@ class Reader final : public nlohmann::json_sax<Json> {
         const Context here = frames_.back().context;
         if (here == Context::Root && pendingTable_ == SettingsBuilder::Table::Settings) {
             next = Context::Settings;
-        } else if (here == Context::Root && pendingTable_ == SettingsBuilder::Table::Receiver) {
-            next = Context::Receiver;
+        } else if (here == Context::Root && pendingTable_ == SettingsBuilder::Table::Source) {
+            next = Context::Source;
         } else {
             scalar("an object");
         }
@@ -139,6 +139,9 @@ class Reader final : public nlohmann::json_sax<Json> {
             builder_.integer(*key, value, valuePlace());
             return true;
         }
+        if (inSource()) {
+            builder_.sourceInteger(pendingName_, value);
+        }
         return scalar("an integer");
     }
     bool number_unsigned(number_unsigned_t value) override {
@@ -153,6 +156,9 @@ class Reader final : public nlohmann::json_sax<Json> {
         if (const SettingKey* key = settingHere()) {
             builder_.text(*key, value, valuePlace());
             return true;
+        }
+        if (inSource()) {
+            builder_.sourceText(pendingName_, value);
         }
         return scalar("a string");
     }
@@ -174,7 +180,7 @@ class Reader final : public nlohmann::json_sax<Json> {
     }
 
   private:
-    enum class Context { Root, Settings, Receiver, Skip };
+    enum class Context { Root, Settings, Source, Skip };
     struct Frame {
         Context context;
         std::map<std::string, Place> keys;
@@ -205,8 +211,8 @@ class Reader final : public nlohmann::json_sax<Json> {
         if (frame.context == Context::Settings) {
             return std::string(kSettingsTable) + "." + name;
         }
-        if (frame.context == Context::Receiver) {
-            return std::string(kReceiverTable) + "." + name;
+        if (frame.context == Context::Source) {
+            return std::string(kSourceTable) + "." + name;
         }
         return name;
     }
@@ -217,8 +223,10 @@ class Reader final : public nlohmann::json_sax<Json> {
                                                                                : nullptr;
     }
 
+    bool inSource() const { return !frames_.empty() && frames_.back().context == Context::Source; }
+
     // A value that is not a setting's own: wrong for a setting, for a table, or for the
-    // whole document; ignored inside [receiver] and inside what was already refused.
+    // whole document; ignored inside [source] and inside what was already refused.
     bool scalar(std::string_view found) {
         if (frames_.empty()) {
             builder_.error({1, 1}, "wrong type: expected an object, found " + std::string(found));
@@ -235,7 +243,7 @@ class Reader final : public nlohmann::json_sax<Json> {
                     builder_.wrongType(*pendingSetting_, found, valuePlace());
                 }
                 break;
-            case Context::Receiver:
+            case Context::Source:
             case Context::Skip:
                 break;
         }

@@ -15,6 +15,8 @@
 namespace tamlo {
 
 inline constexpr std::string_view kSettingsTable = "settings";
+inline constexpr std::string_view kSourceTable = "source";
+// What earlier versions called [source].
 inline constexpr std::string_view kReceiverTable = "receiver";
 
 enum class KeyKind { Channel, Threshold, AudioLevel, Switch };

@@ -46,15 +46,19 @@ SettingsBuilder::Table SettingsBuilder::topKey(std::string_view name, Place plac
     if (name == kSettingsTable) {
         return Table::Settings;
     }
-    if (name == kReceiverTable) {
-        return Table::Receiver;
+    if (name == kSourceTable || name == kReceiverTable) {
+        sourceTable_ = name == kSourceTable ? kSourceTable : kReceiverTable;
+        if (!result_.settings.source) {
+            result_.settings.source.emplace();
+        }
+        return Table::Source;
     }
     if (findSettingKey(name) != nullptr) {
         error(place, "'" + std::string(name) + "' is a setting: it belongs in the [" +
                          std::string(kSettingsTable) + "] table");
         return Table::None;
     }
-    static constexpr std::array<std::string_view, 2> kTables{kSettingsTable, kReceiverTable};
+    static constexpr std::array<std::string_view, 2> kTables{kSettingsTable, kSourceTable};
     error(place,
           "unknown key '" + std::string(name) + "'" + didYouMean(nearestName(name, kTables)));
     return Table::None;
@@ -64,13 +68,36 @@ void SettingsBuilder::notATable(std::string_view name, std::string_view found, P
     error(place, std::string(name) + ": wrong type: expected a table, found " + std::string(found));
 }
 
-void SettingsBuilder::receiverKey(std::string_view name, Place place) {
-    // [receiver] only records where a file came from; a setting there would silently not
-    // be written.
+void SettingsBuilder::sourceKey(std::string_view name, Place place) {
+    // [source] only records where a file came from; a setting there would silently not be
+    // written.
     if (findSettingKey(name) != nullptr) {
         error(place, "'" + std::string(name) + "' is a setting: it belongs in the [" +
                          std::string(kSettingsTable) + "] table, not [" +
-                         std::string(kReceiverTable) + "]");
+                         std::string(sourceTable_) + "]");
+    }
+}
+
+void SettingsBuilder::sourceText(std::string_view name, std::string_view value) {
+    SourceInfo& source = *result_.settings.source;
+    std::string* field = name == "port"         ? &source.port
+                         : name == "device"     ? &source.device
+                         : name == "by_id"      ? &source.byId
+                         : name == "usb_serial" ? &source.usbSerial
+                         : name == "firmware"   ? &source.firmware
+                         : name == "read_at"    ? &source.readAt
+                                                : nullptr;
+    if (field != nullptr) {
+        *field = utf8ToLatin1(value);
+    }
+}
+
+void SettingsBuilder::sourceInteger(std::string_view name, int64_t value) {
+    SourceInfo& source = *result_.settings.source;
+    if (name == "generation" && value >= 1 && value <= 3) {
+        source.generation = static_cast<int>(value);
+    } else if (name == "rssi") {
+        source.rssi = value;
     }
 }
 

@@ -29,12 +29,15 @@ class SettingsBuilder {
     bool failed() const { return !result_.errors.empty(); }
 
     // A key at the top of the document. Returns which table it opens, if it is one.
-    enum class Table { Settings, Receiver, None };
+    enum class Table { Settings, Source, None };
     Table topKey(std::string_view name, Place place);
     // The top key names a table but holds something else.
     void notATable(std::string_view name, std::string_view found, Place place);
-    // A key inside [receiver]: only its own keys are read there; a setting is misplaced.
-    void receiverKey(std::string_view name, Place place);
+    // A key inside [source] (or [receiver]): a setting there is misplaced; other keys are
+    // only a record, read where they have the type this tool writes and else passed over.
+    void sourceKey(std::string_view name, Place place);
+    void sourceText(std::string_view name, std::string_view value);
+    void sourceInteger(std::string_view name, int64_t value);
 
     // A key inside [settings]: the key, or nothing (the error is recorded) when unknown.
     const SettingKey* settingsKey(std::string_view name, Place place);
@@ -50,6 +53,7 @@ class SettingsBuilder {
   private:
     std::string file_;
     FileParse result_;
+    std::string_view sourceTable_ = kSourceTable;  // as the file names it
 };
 
 // The first byte that no settings file can hold (a NUL byte), as an error; and the

@@ -1,5 +1,7 @@
 // Writing a settings file, and what both formats share.
+#include <optional>
 #include <sstream>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -33,16 +35,82 @@ std::string tomlString(std::string_view bytes) {
     return out + "\"";
 }
 
-std::string_view keyName(int index) {
-    return settingKeys()[static_cast<size_t>(index)].name;
+// The [source] record in the order files hold it; what is not known is left out.
+struct SourceEntry {
+    std::string_view key;
+    std::string text;
+    std::optional<int64_t> number;
+};
+
+std::vector<SourceEntry> sourceEntries(const SourceInfo& r) {
+    std::vector<SourceEntry> entries;
+    for (const auto& [key, text] : {std::pair<std::string_view, const std::string&>{"port", r.port},
+                                    {"device", r.device},
+                                    {"by_id", r.byId},
+                                    {"usb_serial", r.usbSerial},
+                                    {"firmware", r.firmware}}) {
+        if (!text.empty()) {
+            entries.push_back({key, text, std::nullopt});
+        }
+    }
+    if (r.generation != 0) {
+        entries.push_back({"generation", {}, r.generation});
+    }
+    if (r.rssi) {
+        entries.push_back({"rssi", {}, *r.rssi});
+    }
+    if (!r.readAt.empty()) {
+        entries.push_back({"read_at", r.readAt, std::nullopt});
+    }
+    return entries;
 }
 
-constexpr int kThresholdIndex = 6;
-constexpr int kAudioLevelIndex = 7;
-constexpr int kDiversityIndex = 8;
-constexpr int kLnaSupplyIndex = 9;
-
 }  // namespace
+
+std::vector<SettingValue> settingValues(const SettingsFile& file) {
+    std::vector<SettingValue> values;
+    for (const SettingKey& key : settingKeys()) {
+        std::string text;
+        switch (key.kind) {
+            case KeyKind::Channel:
+                if (const auto& code = file.channelCodes[static_cast<size_t>(key.channel - 1)]) {
+                    text = channelCodeText(*code);
+                }
+                break;
+            case KeyKind::Threshold:
+            case KeyKind::AudioLevel:
+                if (const auto& n =
+                        key.kind == KeyKind::Threshold ? file.threshold : file.audioLevel) {
+                    text = formatInteger(*n);
+                }
+                break;
+            case KeyKind::Switch:
+                if (const auto& on = key.name == "diversity" ? file.diversity : file.lnaSupply) {
+                    text = *on ? "true" : "false";
+                }
+                break;
+        }
+        if (!text.empty()) {
+            values.push_back({key.name, key.kind, std::move(text)});
+        }
+    }
+    return values;
+}
+
+static nlohmann::ordered_json settingsJson(const SettingsFile& file) {
+    nlohmann::ordered_json settings = nlohmann::ordered_json::object();
+    for (const SettingValue& value : settingValues(file)) {
+        const std::string key(value.key);
+        if (value.kind == KeyKind::Channel) {
+            settings[key] = value.text;
+        } else if (value.kind == KeyKind::Switch) {
+            settings[key] = value.text == "true";
+        } else {
+            settings[key] = parseInteger(value.text);
+        }
+    }
+    return settings;
+}
 
 int SettingsFile::settingCount() const {
     int count = 0;
@@ -79,66 +147,38 @@ FileParse parseSettings(std::string_view text, const std::string& fileName, File
 std::string writeSettingsToml(const SettingsFile& file) {
     std::ostringstream out;
     out << "# TamloX receiver settings. `tamlo write` and `tamlo apply` send the [settings]\n"
-           "# table; [receiver] only says where and when they were read.\n";
-    if (file.receiver) {
-        const ReceiverInfo& r = *file.receiver;
-        out << "\n[receiver]\n";
-        out << "port = " << tomlString(r.port) << "\n";
-        out << "firmware = " << tomlString(r.firmware) << "\n";
-        out << "generation = " << r.generation << "\n";
-        out << "rssi = " << r.rssi << "\n";
-        out << "read_at = " << tomlString(r.readAt) << "\n";
-    }
-    out << "\n[settings]\n";
-    for (int n = 0; n < 6; ++n) {
-        if (const auto& code = file.channelCodes[static_cast<size_t>(n)]) {
-            out << keyName(n) << " = " << tomlString(channelCodeText(*code)) << "  # MHz\n";
+           "# table; [source] only says where and when they were read.\n";
+    if (file.source) {
+        out << "\n[" << kSourceTable << "]\n";
+        for (const SourceEntry& entry : sourceEntries(*file.source)) {
+            out << entry.key << " = "
+                << (entry.number ? std::to_string(*entry.number) : tomlString(entry.text)) << "\n";
         }
     }
-    if (file.threshold) {
-        out << keyName(kThresholdIndex) << " = " << *file.threshold << "\n";
-    }
-    if (file.audioLevel) {
-        out << keyName(kAudioLevelIndex) << " = " << *file.audioLevel << "  # 0 to 31\n";
-    }
-    if (file.diversity) {
-        out << keyName(kDiversityIndex) << " = " << (*file.diversity ? "true" : "false") << "\n";
-    }
-    if (file.lnaSupply) {
-        out << keyName(kLnaSupplyIndex) << " = " << (*file.lnaSupply ? "true" : "false") << "\n";
+    out << "\n[settings]\n";
+    for (const SettingValue& value : settingValues(file)) {
+        out << value.key << " = "
+            << (value.kind == KeyKind::Channel ? tomlString(value.text) : value.text)
+            << (value.kind == KeyKind::Channel      ? "  # MHz"
+                : value.kind == KeyKind::AudioLevel ? "  # 0 to 31"
+                                                    : "")
+            << "\n";
     }
     return out.str();
 }
 
 std::string writeSettingsJson(const SettingsFile& file) {
     nlohmann::ordered_json root = nlohmann::ordered_json::object();
-    if (file.receiver) {
-        const ReceiverInfo& r = *file.receiver;
-        root["receiver"] = {{"port", latin1ToUtf8(r.port)},
-                            {"firmware", latin1ToUtf8(r.firmware)},
-                            {"generation", r.generation},
-                            {"rssi", r.rssi},
-                            {"read_at", r.readAt}};
-    }
-    nlohmann::ordered_json settings = nlohmann::ordered_json::object();
-    for (int n = 0; n < 6; ++n) {
-        if (const auto& code = file.channelCodes[static_cast<size_t>(n)]) {
-            settings[std::string(keyName(n))] = channelCodeText(*code);
+    if (file.source) {
+        nlohmann::ordered_json source = nlohmann::ordered_json::object();
+        for (const SourceEntry& entry : sourceEntries(*file.source)) {
+            source[std::string(entry.key)] = entry.number
+                                                 ? nlohmann::ordered_json(*entry.number)
+                                                 : nlohmann::ordered_json(latin1ToUtf8(entry.text));
         }
+        root[std::string(kSourceTable)] = source;
     }
-    if (file.threshold) {
-        settings[std::string(keyName(kThresholdIndex))] = *file.threshold;
-    }
-    if (file.audioLevel) {
-        settings[std::string(keyName(kAudioLevelIndex))] = *file.audioLevel;
-    }
-    if (file.diversity) {
-        settings[std::string(keyName(kDiversityIndex))] = *file.diversity;
-    }
-    if (file.lnaSupply) {
-        settings[std::string(keyName(kLnaSupplyIndex))] = *file.lnaSupply;
-    }
-    root["settings"] = settings;
+    root["settings"] = settingsJson(file);
     return root.dump(2) + "\n";
 }
 

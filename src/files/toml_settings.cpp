@@ -1,40 +1,13 @@
 // Reading a settings file written in TOML, with toml++.
 #include <string>
 
-// Parse failures come back as values, not exceptions.
-#define TOML_EXCEPTIONS 0
-#include <toml++/toml.h>
-
 #include "files/settings_builder.h"
 #include "files/settings_file.h"
-#include "files/toml_guard.h"
+#include "files/toml_document.h"
 
 namespace tamlo {
 
 namespace {
-
-std::string_view typeName(toml::node_type type) {
-    switch (type) {
-        case toml::node_type::table:
-            return "a table";
-        case toml::node_type::array:
-            return "an array";
-        case toml::node_type::string:
-            return "a string";
-        case toml::node_type::integer:
-            return "an integer";
-        case toml::node_type::floating_point:
-            return "a floating-point number";
-        case toml::node_type::boolean:
-            return "a boolean";
-        default:
-            return "a date or time";
-    }
-}
-
-Place tomlPlace(const toml::source_region& source) {
-    return {static_cast<int64_t>(source.begin.line), static_cast<int64_t>(source.begin.column)};
-}
 
 void readSettingsTable(SettingsBuilder& builder, const toml::table& table) {
     for (auto&& [key, node] : table) {
@@ -50,88 +23,31 @@ void readSettingsTable(SettingsBuilder& builder, const toml::table& table) {
         } else if (const auto* boolean = node.as_boolean()) {
             builder.boolean(*setting, boolean->get(), place);
         } else {
-            builder.wrongType(*setting, typeName(node.type()), place);
+            builder.wrongType(*setting, tomlTypeName(node.type()), place);
         }
     }
 }
 
-void readReceiverTable(SettingsBuilder& builder, const toml::table& table) {
+void readSourceTable(SettingsBuilder& builder, const toml::table& table) {
     for (auto&& [key, node] : table) {
-        builder.receiverKey(key.str(), tomlPlace(key.source()));
-    }
-}
-
-// The library's words for a string left open at the end of its line are about control
-// characters; say what the user has to mend instead: where the string began.
-std::optional<Place> unclosedString(std::string_view text, int64_t lineNumber) {
-    size_t start = 0;
-    for (int64_t line = 1; line < lineNumber; ++line) {
-        start = text.find('\n', start);
-        if (start == std::string_view::npos) {
-            return std::nullopt;
-        }
-        ++start;
-    }
-    const size_t end = std::min(text.find('\n', start), text.size());
-    char open = 0;
-    size_t openedAt = 0;
-    for (size_t i = start; i < end; ++i) {
-        const char c = text[i];
-        if (open == 0) {
-            if (c == '#') {
-                break;
-            }
-            if (c == '"' || c == '\'') {
-                if (text.substr(i, 3) == std::string(3, c)) {
-                    return std::nullopt;  // a multi-line string may span lines
-                }
-                open = c;
-                openedAt = i;
-            }
-        } else if (c == '\\' && open == '"') {
-            ++i;
-        } else if (c == open) {
-            open = 0;
+        builder.sourceKey(key.str(), tomlPlace(key.source()));
+        if (const auto* text = node.as_string()) {
+            builder.sourceText(key.str(), text->get());
+        } else if (const auto* integer = node.as_integer()) {
+            builder.sourceInteger(key.str(), integer->get());
         }
     }
-    if (open == 0) {
-        return std::nullopt;
-    }
-    return placeOf(text, openedAt);
 }
 
 }  // namespace
 
 FileParse parseSettingsToml(std::string_view text, const std::string& fileName) {
     SettingsBuilder builder(fileName);
-    if (refuseNulBytes(text, builder)) {
-        return builder.finish();
-    }
-    if (const auto unsafe = firstUnsafeTomlCharacter(text)) {
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        std::string code;
-        for (int shift = unsafe->codePoint > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
-            code += kHex[(unsafe->codePoint >> shift) & 0xF];
-        }
-        builder.error({unsafe->line, unsafe->column},
-                      "the character U+" + code +
-                          " is not accepted here; inside a string write it as \\u" + code);
-        return builder.finish();
-    }
-    toml::parse_result parsed = toml::parse(text, fileName);
+    const std::optional<toml::table> parsed = readTomlDocument(text, fileName, builder);
     if (!parsed) {
-        const toml::parse_error& error = parsed.error();
-        const Place place = tomlPlace(error.source());
-        if (const auto opened = unclosedString(text, place.line)) {
-            builder.error(*opened,
-                          "this string is not closed on its line (a closing quote "
-                          "is missing)");
-        } else {
-            builder.error(place, "syntax error: " + std::string(error.description()));
-        }
         return builder.finish();
     }
-    for (auto&& [key, node] : parsed.table()) {
+    for (auto&& [key, node] : *parsed) {
         const Place place = tomlPlace(key.source());
         const SettingsBuilder::Table table = builder.topKey(key.str(), place);
         if (table == SettingsBuilder::Table::None) {
@@ -139,11 +55,11 @@ FileParse parseSettingsToml(std::string_view text, const std::string& fileName) 
         }
         const toml::table* contents = node.as_table();
         if (contents == nullptr) {
-            builder.notATable(key.str(), typeName(node.type()), place);
+            builder.notATable(key.str(), tomlTypeName(node.type()), place);
         } else if (table == SettingsBuilder::Table::Settings) {
             readSettingsTable(builder, *contents);
         } else {
-            readReceiverTable(builder, *contents);
+            readSourceTable(builder, *contents);
         }
     }
     return builder.finish();

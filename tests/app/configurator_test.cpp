@@ -144,6 +144,8 @@ struct MemoryFiles final : FileStore {
         return found == files.end() ? FileText{"", "no such file"} : FileText{found->second, ""};
     }
     std::string cannotWrite(const std::string&) override { return {}; }
+    bool isFolder(const std::string&) override { return false; }
+    std::string makeFolder(const std::string&) override { return {}; }
     std::string replace(const std::string& path, std::string_view bytes) override {
         files[path] = std::string(bytes);
         return {};

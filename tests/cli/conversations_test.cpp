@@ -123,8 +123,8 @@ TEST_F(Commands, ReadPrintsTheSettingsFileOfEachGeneration) {
     EXPECT_EQ(fleet.wire("COM1"), (Wire{"0 V", "200 X", "1050 R"}));
     EXPECT_EQ(fleet.out.str(),
               "# TamloX receiver settings. `tamlo write` and `tamlo apply` send the [settings]\n"
-              "# table; [receiver] only says where and when they were read.\n"
-              "\n[receiver]\nport = \"COM1\"\nfirmware = \"2.05 05-Nov-24\"\ngeneration = 3\n"
+              "# table; [source] only says where and when they were read.\n"
+              "\n[source]\nport = \"COM1\"\nfirmware = \"2.05 05-Nov-24\"\ngeneration = 3\n"
               "rssi = 40\nread_at = \"2026-12-07T12:00:00.000Z\"\n"
               "\n[settings]\n"
               "channel1 = \"134.000\"  # MHz\nchannel2 = \"135.250\"  # MHz\n"
@@ -410,9 +410,7 @@ TEST_F(Commands, PortsAndAll) {
     fleet.add("COM1", receiver("2.05"));
     fleet.add("COM2", receiver("1.90"));
     ASSERT_EQ(fleet.run({"ports"}), kExitOk);
-    EXPECT_EQ(fleet.out.str(), "COM1\nCOM2\n");
-    ASSERT_EQ(fleet.run({"ports", "--json"}), kExitOk);
-    EXPECT_EQ(fleet.out.str(), "[\"COM1\",\"COM2\"]\n");
+    EXPECT_EQ(fleet.out.str(), "COM1: opens\nCOM2: opens\n");
     const std::string path = file("fleet.toml", "[settings]\nthreshold = 45\n");
     ASSERT_EQ(fleet.run({"apply", path, "--all", "-q"}), kExitOk);
     EXPECT_EQ(fleet.out.str(), "COM1: unchanged\nCOM2: unchanged\n");
@@ -435,6 +433,93 @@ TEST_F(Commands, RssiPollsOncePerIntervalAndAppendsCsv) {
               "time,port,rssi\n"
               "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n"
               "2026-12-07T12:00:00.000Z,COM1,40\n2026-12-07T12:00:00.000Z,COM1,40\n");
+}
+
+// The fleet commands against a mixed fleet known by names: COM1 carries a USB adapter whose
+// serial number names it mast-north (the default port), COM2 is mast-south by its device.
+// The rows run in order on the same receivers.
+TEST_F(Commands, AFleetKnownByName) {
+    fleet.add("COM1", receiver("2.05"));
+    fleet.add("COM2", receiver("1.90"));
+    fleet.details["COM1"] = {"COM1",     "/dev/serial/by-id/usb-FTDI-A10K3QXZ",
+                             "0403",     "6001",
+                             "A10K3QXZ", "FT232R USB UART"};
+    const std::string names =
+        "default = \"mast-north\"\nmast-north = { serial = \"A10K3QXZ\" }\n"
+        "mast-south = \"COM2\"\ngone = { serial = \"QQ\" }\n";
+    const std::string d = dir_.string() + "/";
+    const std::string partial = file("partial.toml", "[settings]\nthreshold = 45\n");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;        // in what it printed
+        std::string ports = "";  // the ports file, when not the one above
+    };
+    const Case cases[] = {
+        {{"ports"},
+         0,
+         "mast-north (COM1): opens\n  by-id: /dev/serial/by-id/usb-FTDI-A10K3QXZ\n"
+         "  adapter: USB 0403:6001 \"FT232R USB UART\", serial number A10K3QXZ\n"
+         "mast-south (COM2): opens\ngone: no adapter with USB serial number QQ is plugged in\n"},
+        {{"ports", "--probe", "--json"}, 0, "\"firmware\": \"1.90 05-Nov-24\""},
+        {{"ports", "--names"}, 0, "mast-north\nCOM1\nmast-south\nCOM2\ngone\n"},
+        {{"read", "--all", "-o", d + "b/"},
+         0,
+         "mast-north: firmware 2.05: saved to " + d +
+             "b/mast-north.toml\n"
+             "mast-south: firmware 1.90: saved to " +
+             d +
+             "b/mast-south.toml\n"
+             "read: 2 receivers: 2 saved, 0 failed\n"},
+        {{"diff", d + "b/mast-north.toml"}, 0, "mast-north and " + d + "b/mast-north.toml: equal"},
+        {{"set", "threshold=50", "channel3=136.75", "-p", "COM1"},
+         0,
+         "mast-north: changed, verified\n  channel 3: 136.500 -> 136.750 MHz\n"
+         "  threshold: 45 -> 50\n"},
+        {{"diff", d + "b/mast-north.toml", "--json"}, 1, "\"text\": \"threshold: 50 -> 45\""},
+        {{"get", "threshold", "channel3"}, 0, "channel3 = 136.750\nthreshold = 50\n"},
+        {{"get", "-p", "mast-south", "--json", "lna_supply", "audio_level"},
+         0,
+         "{\"audio_level\":7}\ntamlo: mast-south: firmware 1.90 has no control for 'lna_supply'"},
+        {{"--strict", "write", "-p", "mast-south", d + "b/mast-north.toml"},
+         1,
+         "the backup was read from generation 3 firmware (mast-north); this receiver has "
+         "firmware 1.90 (generation 2)"},
+        {{"write", d + "b/mast-north.toml"}, 0, "mast-north: firmware 2.05: written, verified"},
+        {{"diff", d + "b/mast-south.toml", d + "b/mast-north.toml"},
+         0,
+         "generation 2 has no control for 'lna_supply': not compared\n"},
+        {{"diff", partial, d + "b/mast-north.toml"},
+         1,
+         "b/mast-north.toml: 9 differences\n  channel 1: not set -> 134.000 MHz\n"},
+        {{"rssi", "-p", "mast-south", "--count", "1", "--json"},
+         0,
+         "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
+        {{"read", "-p", "gone"}, 1, "gone: no adapter with USB serial number QQ is plugged in"},
+        {{"set", "threshold=5O"}, 2, "settings.threshold: wrong type: expected a whole number"},
+        {{"completion", "bash"}, 0, "complete -F _tamlo tamlo"},
+        {{"read"}, 2, "read: name a port with -p PORT, or use --all", "\n"},
+        {{"apply", "f.toml"}, 2, "apply: name a port with -p PORT, or use --all", "\n"},
+        {{"read"}, 2, ":1:1: '-x': a name is letters", "-x = \"COM1\""},
+        {{"ports"},
+         2,
+         "x: give a device or a serial, one of the two",
+         "x = { device = \"a\", serial = \"b\" }"},
+        {{"ports"},
+         2,
+         "y: unknown key 'port' (a port is a device or a serial)",
+         "y = { port = \"COM1\" }"},
+    };
+    const std::string portsFile = file("ports.toml", "");
+    fleet.portsFiles = {(dir_ / "none.toml").string(), portsFile};
+    for (const Case& c : cases) {
+        std::ofstream(portsFile, std::ios::binary) << (c.ports.empty() ? names : c.ports);
+        EXPECT_EQ(fleet.run(c.args), c.status) << c.args.front();
+        EXPECT_NE((fleet.out.str() + fleet.err.str()).find(c.says), std::string::npos)
+            << c.args.front() << ":\n"
+            << fleet.out.str() << fleet.err.str();
+    }
+    EXPECT_EQ(fleet.stored("COM1").threshold, 45);  // the backup restored
 }
 
 // A stop request at a chosen virtual moment: the clock of the line makes it, once or twice.

@@ -53,9 +53,13 @@ struct Receivers {
     std::vector<std::vector<std::string>> logs;
     std::mutex mutex;
 
-    explicit Receivers(size_t count) : logs(count) {
+    explicit Receivers(size_t count, const std::vector<std::string>& versions = {}) : logs(count) {
         for (size_t i = 0; i < count; ++i) {
-            auto server = std::make_unique<sim::PtyServer>();
+            sim::ReceiverSettings settings;
+            if (i < versions.size()) {
+                settings.version = versions[i];
+            }
+            auto server = std::make_unique<sim::PtyServer>(settings);
             server->setLogSink([this, i](const std::string& line) {
                 std::lock_guard lock(mutex);
                 logs[i].push_back(line);
@@ -82,12 +86,15 @@ struct Tamlo {
     std::ostringstream err;
     std::atomic<int> stopRequests{0};
     PosixFileStore files;
+    std::vector<std::string> portsFiles;
 
     int operator()(const std::vector<std::string>& args) {
         Platform platform{
             .connect = [](const std::string&) -> std::unique_ptr<Connection> {
                 return std::make_unique<PosixConnection>();
             },
+            .describePorts = nullptr,
+            .portsFiles = portsFiles,
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = nowMs,
@@ -147,6 +154,36 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
     // All at once: one receiver's read, write and read-back, not four of them.
     EXPECT_GE(took, 2850);
     std::filesystem::remove(file);
+}
+
+// A mixed fleet named in a ports file, backed up at once into a folder, and restored.
+TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
+    Receivers receivers(4, {"1.50", "1.90", "2.05", "2.05"});
+    std::string names;
+    for (size_t i = 0; i < 4; ++i) {
+        names += "rx" + std::to_string(i + 1) + " = \"" + receivers.devices[i] + "\"\n";
+    }
+    const auto folder = std::filesystem::temp_directory_path() / "tamlo-pty-backup";
+    std::filesystem::remove_all(folder);
+    Tamlo run;
+    run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};
+    const int64_t start = nowMs();
+    ASSERT_EQ(run({"read", "--all", "-o", folder.string() + "/"}), kExitOk) << run.err.str();
+    EXPECT_GE(nowMs() - start, 2950);  // generation 2's read, the longest
+    EXPECT_NE(run.out.str().find("read: 4 receivers: 4 saved, 0 failed"), std::string::npos);
+    for (size_t i = 0; i < 4; ++i) {
+        std::ifstream in(folder / ("rx" + std::to_string(i + 1) + ".toml"));
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("port = \"rx" + std::to_string(i + 1) + "\""), std::string::npos);
+        EXPECT_NE(text.find(i < 2 ? "generation = " + std::to_string(i + 1) : "generation = 3"),
+                  std::string::npos)
+            << text;
+    }
+    Tamlo restore;
+    restore.portsFiles = run.portsFiles;
+    EXPECT_EQ(restore({"write", "-p", "rx2", (folder / "rx2.toml").string()}), kExitOk);
+    EXPECT_EQ(restore.out.str(), "rx2: firmware 1.90: written, verified\n");
+    std::filesystem::remove_all(folder);
 }
 
 // The program itself, stopped by a signal while it writes to a receiver on a pty: a first

@@ -16,7 +16,14 @@ SettingsFile sampleFile() {
     file.audioLevel = 7;
     file.diversity = false;
     file.lnaSupply = true;
-    file.receiver = ReceiverInfo{"COM3", "2.05 05-Nov-24", 3, 40, "2026-12-07T12:00:00.000Z"};
+    file.source = SourceInfo{"mast-north",
+                             "/dev/ttyUSB0",
+                             "/dev/serial/by-id/usb-FTDI-A10K3QXZ",
+                             "A10K3QXZ",
+                             "2.05 05-Nov-24",
+                             3,
+                             40,
+                             "2026-12-07T12:00:00.000Z"};
     return file;
 }
 
@@ -32,16 +39,27 @@ TEST(SettingsFile, WrittenFilesReadBackUnchanged) {
     const FileParse json = parseSettingsJson(writeSettingsJson(file), "a.json");
     ASSERT_TRUE(json.ok()) << json.errors.front().text();
     expectSameSettings(json.settings, file);
+    for (const FileParse* parsed : {&toml, &json}) {
+        EXPECT_EQ(parsed->settings.source->usbSerial, "A10K3QXZ");
+        EXPECT_EQ(parsed->settings.source->generation, 3);
+    }
+    // Backups of the previous version said [receiver].
+    const FileParse old = parseSettingsToml("[receiver]\ngeneration = 2\n[settings]\n", "o.toml");
+    ASSERT_TRUE(old.ok());
+    EXPECT_EQ(old.settings.source->generation, 2);
 }
 
 TEST(SettingsFile, TomlLayoutIsStable) {
     SettingsFile file = sampleFile();
-    file.receiver->firmware = "2.05 \"x\"\x01\xe9";
+    file.source->firmware = "2.05 \"x\"\x01\xe9";
     EXPECT_EQ(writeSettingsToml(file),
               "# TamloX receiver settings. `tamlo write` and `tamlo apply` send the [settings]\n"
-              "# table; [receiver] only says where and when they were read.\n"
-              "\n[receiver]\n"
-              "port = \"COM3\"\n"
+              "# table; [source] only says where and when they were read.\n"
+              "\n[source]\n"
+              "port = \"mast-north\"\n"
+              "device = \"/dev/ttyUSB0\"\n"
+              "by_id = \"/dev/serial/by-id/usb-FTDI-A10K3QXZ\"\n"
+              "usb_serial = \"A10K3QXZ\"\n"
               "firmware = \"2.05 \\\"x\\\"\\u0001\\u00E9\"\n"
               "generation = 3\n"
               "rssi = 40\n"

@@ -55,6 +55,15 @@ class VirtualFleet {
                 }
                 return std::make_unique<VirtualConnection>(found->second);
             },
+            .describePorts =
+                [this](const std::vector<std::string>& names) {
+                    std::vector<PortDetails> described;
+                    for (const std::string& name : names) {
+                        described.push_back(details.contains(name) ? details[name] : PortDetails{});
+                    }
+                    return described;
+                },
+            .portsFiles = portsFiles,
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = [] { return int64_t{0}; },
@@ -78,6 +87,8 @@ class VirtualFleet {
     std::string standardInput;
     const std::atomic<int>* stopRequests = nullptr;
     PlatformFileStore files;
+    std::map<std::string, PortDetails> details;  // what the system tells of each port
+    std::vector<std::string> portsFiles;
 
   private:
     // The receiver's line, with the wire log of what was sent on it.

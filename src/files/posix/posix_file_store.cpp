@@ -82,6 +82,7 @@ FileText PosixFileStore::read(const std::string& path, int64_t maxBytes) {
     // Without O_NONBLOCK the open of a pipe nobody writes to would wait for ever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        result.missing = errno == ENOENT;
         result.error = reasonOf(errno);
         return result;
     }
@@ -213,6 +214,18 @@ std::string PosixFileStore::replace(const std::string& path, std::string_view by
         ::close(dir);
     }
     return {};
+}
+
+bool PosixFileStore::isFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string PosixFileStore::makeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0 || (errno == EEXIST && isFolder(path))) {
+        return {};
+    }
+    return reasonOf(errno);
 }
 
 }  // namespace tamlo

@@ -1,6 +1,7 @@
 // The user's files on a POSIX system: open, read, write, fsync, rename.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "files/file_store.h"
@@ -12,9 +13,12 @@ class PosixFileStore final : public FileStore {
     FileText read(const std::string& path, int64_t maxBytes) override;
     std::string cannotWrite(const std::string& path) override;
     std::string replace(const std::string& path, std::string_view bytes) override;
+    bool isFolder(const std::string& path) override;
+    std::string makeFolder(const std::string& path) override;
 
   private:
-    uint64_t temporaryCount_ = 0;  // tells this process's temporary files apart
+    // Tells this process's temporary files apart; files are replaced from many threads.
+    std::atomic<uint64_t> temporaryCount_{0};
 };
 
 }  // namespace tamlo

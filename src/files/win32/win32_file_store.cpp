@@ -60,7 +60,9 @@ FileText Win32FileStore::read(const std::string& path, int64_t maxBytes) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        result.error = systemText(GetLastError());
+        const DWORD error = GetLastError();
+        result.missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        result.error = systemText(error);
         return result;
     }
     char buffer[4096];
@@ -151,6 +153,18 @@ std::string Win32FileStore::replace(const std::string& path, std::string_view by
         return fail(GetLastError());
     }
     return {};
+}
+
+bool Win32FileStore::isFolder(const std::string& path) {
+    return tamlo::isFolder(path);
+}
+
+std::string Win32FileStore::makeFolder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr) ||
+        (GetLastError() == ERROR_ALREADY_EXISTS && tamlo::isFolder(path))) {
+        return {};
+    }
+    return systemText(GetLastError());
 }
 
 }  // namespace tamlo

@@ -2,6 +2,7 @@
 // ReplaceFileA or MoveFileExA for the rename.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "files/file_store.h"
@@ -13,9 +14,12 @@ class Win32FileStore final : public FileStore {
     FileText read(const std::string& path, int64_t maxBytes) override;
     std::string cannotWrite(const std::string& path) override;
     std::string replace(const std::string& path, std::string_view bytes) override;
+    bool isFolder(const std::string& path) override;
+    std::string makeFolder(const std::string& path) override;
 
   private:
-    uint64_t temporaryCount_ = 0;
+    // Tells this process's temporary files apart; files are replaced from many threads.
+    std::atomic<uint64_t> temporaryCount_{0};
 };
 
 }  // namespace tamlo

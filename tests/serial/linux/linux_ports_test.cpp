@@ -1,4 +1,5 @@
 #include "serial/linux/linux_ports.h"
+#include "serial/linux/usb_adapters.h"
 
 #include <unistd.h>
 
@@ -132,6 +133,47 @@ TEST(LinuxPorts, AsksThe8250PortItselfWhenSysfsHasNoType) {
         expected.push_back("/dev/ttyUSB0");
         EXPECT_EQ(found, expected);
     }
+}
+
+TEST(LinuxPorts, UsbAdaptersAreDescribedFromSysfsAndByIdLinks) {
+    FakeSysfs sys;
+    const fs::path dev = sys.root() / "dev";
+    fs::create_directories(dev / "serial" / "by-id");
+    for (const char* node : {"ttyUSB0", "ttyACM0", "ttyS0", "pts3"}) {
+        std::ofstream(dev / node) << "";
+    }
+    const std::string link = (dev / "serial" / "by-id" / "usb-FTDI_FT232R_A10K3QXZ-if00").string();
+    fs::create_symlink("../../ttyUSB0", link);
+    // FTDI behind usb-serial: device, interface, port, tty; CDC ACM: device, interface, tty.
+    const fs::path ftdi = sys.device("pci0/usb1/1-1");
+    for (const auto& [file, text] :
+         std::map<std::string, std::string>{{"idVendor", "0403"},
+                                            {"idProduct", "6001"},
+                                            {"serial", "A10K3QXZ"},
+                                            {"product", "FT232R USB UART"}}) {
+        std::ofstream(ftdi / file) << text << "\n";
+    }
+    sys.tty("ttyUSB0", sys.device("pci0/usb1/1-1/1-1:1.0/ttyUSB0", "usb-serial"));
+    const fs::path acm = sys.device("pci0/usb1/1-2");
+    std::ofstream(acm / "idVendor") << "2341\n";
+    std::ofstream(acm / "idProduct") << "0043\n";
+    sys.tty("ttyACM0", sys.device("pci0/usb1/1-2/1-2:1.0", "cdc_acm"));
+    sys.tty("ttyS0", sys.device("pnp0/00:04", "serial"));
+    const auto path = [&](const char* node) { return (dev / node).string(); };
+
+    const std::vector<PortDetails> got = describeLinuxPorts(
+        {path("ttyUSB0"), link, path("ttyACM0"), path("ttyS0"), path("pts3"), "/nonexistent"},
+        sys.root(), dev);
+    std::vector<std::string> fields;
+    for (const PortDetails& d : got) {
+        fields.push_back(d.device + "|" + d.byId + "|" + d.vendorId + ":" + d.productId + "|" +
+                         d.serialNumber + "|" + d.product);
+    }
+    const std::string ftdiPort =
+        path("ttyUSB0") + "|" + link + "|0403:6001|A10K3QXZ|FT232R USB UART";
+    EXPECT_EQ(fields, (std::vector<std::string>{
+                          ftdiPort, ftdiPort, path("ttyACM0") + "||2341:0043||",
+                          path("ttyS0") + "||:||", path("pts3") + "||:||", "/nonexistent||:||"}));
 }
 
 TEST(LinuxPorts, NoSysfsMeansNoPorts) {

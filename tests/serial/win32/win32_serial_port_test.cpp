@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "serial/win32/win32_clock.h"
+#include "serial/win32/win32_port_details.h"
 
 namespace tamlo {
 namespace {
@@ -375,6 +376,27 @@ TEST(Win32Clock, PausesAtLeastTheirLengthAndNothingForNoLength) {
                           static_cast<double>(frequency.QuadPart);
         EXPECT_GE(ms, c.atLeast) << c.ms;
         EXPECT_LE(ms, c.atMost) << c.ms;
+    }
+}
+
+// A USB adapter's instance id gives its ids, and its serial number only where the device
+// has one: Windows makes up ids with '&' for those that do not.
+TEST(Win32PortDetails, UsbInstanceIds) {
+    struct Case {
+        const char* id;
+        const char* fields;  // vendor:product|serial
+    };
+    const Case cases[] = {
+        {"USB\\VID_0403&PID_6001\\A10K3QXZ", "0403:6001|A10K3QXZ"},
+        {"USB\\VID_067B&PID_2303\\5&2B3C1D4&0&2", "067b:2303|"},
+        {"FTDIBUS\\VID_0403+PID_6001+A10K3QXZA\\0000", ":|"},
+        {"ACPI\\PNP0501\\1", ":|"},
+    };
+    for (const Case& c : cases) {
+        PortDetails details;
+        readUsbInstanceId(c.id, details);
+        EXPECT_EQ(details.vendorId + ":" + details.productId + "|" + details.serialNumber, c.fields)
+            << c.id;
     }
 }
 

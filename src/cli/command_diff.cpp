@@ -1,0 +1,93 @@
+// tamlo diff: two settings files, or a file and a receiver, compared as apply compares them
+// (the one read-back rule: channels in 10 kHz steps). The lines read from the first to the
+// second, "channel 3: 136.500 -> 136.750 MHz"; against a receiver, from what it holds to
+// what the file asks, as apply would change it. Exit status as diff(1): 0 the same,
+// 1 different, 2 trouble.
+#include "cli/command_context.h"
+#include "cli/receiver_jobs.h"
+#include "text/latin1.h"
+
+namespace tamlo::cli {
+
+namespace {
+
+constexpr int kDiffer = 1;
+constexpr int kTrouble = 2;
+
+}  // namespace
+
+int commandDiff(CommandContext& run, const std::vector<std::string>& ports) {
+    const Options& options = run.options();
+    const std::optional<SettingsFile> first = run.loadSettingsFile(options.file);
+    if (!first) {
+        return kTrouble;
+    }
+    std::string from = options.file;
+    std::string to = options.other;
+    PortReport result;
+    if (!options.other.empty()) {
+        const std::optional<SettingsFile> second = run.loadSettingsFile(options.other);
+        if (!second) {
+            return kTrouble;
+        }
+        FileComparison comparison = compareFiles(*first, *second);
+        result.differences = std::move(comparison.differences);
+        result.warnings = std::move(comparison.warnings);
+        for (const std::string& warning : result.warnings) {
+            run.note(warning);
+        }
+    } else {
+        if (ports.size() != 1) {
+            run.error("diff compares a file with one port");
+            return kTrouble;
+        }
+        from = ports.front();
+        to = options.file;
+        WorkOptions work;
+        work.strict = options.strict;
+        work.dryRun = true;
+        std::vector<PortReport> reports = run.runJob(
+            ports,
+            [&](Line& line, const std::string& port, PortProgress& progress) {
+                return applyReceiver(line, port, *first, work, progress);
+            },
+            true);
+        result = std::move(reports.front());
+        if (run.stopped()) {
+            return run.stoppedStatus();
+        }
+        if (!result.ok) {
+            std::string joined;
+            for (const std::string& e : result.errors) {
+                joined += (joined.empty() ? "" : "; ") + e;
+            }
+            run.error(result.port + ": " + joined);
+            return kTrouble;
+        }
+    }
+    const bool equal = result.differences.empty();
+    if (options.json) {
+        nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
+        for (const std::string& w : result.warnings) {
+            warnings.push_back(latin1ToUtf8(w));
+        }
+        const nlohmann::ordered_json object = {{"from", latin1ToUtf8(from)},
+                                               {"to", latin1ToUtf8(to)},
+                                               {"equal", equal},
+                                               {"differences", differencesJson(result.differences)},
+                                               {"warnings", warnings}};
+        run.out() << jsonText(object, 2) << "\n";
+    } else if (equal) {
+        run.out() << from << " and " << to << ": equal\n";
+    } else {
+        const size_t n = result.differences.size();
+        run.out() << from << " -> " << to << ": " << n
+                  << (n == 1 ? " difference\n" : " differences\n");
+        for (const Difference& d : result.differences) {
+            run.out() << "  " << d.change() << "\n";
+        }
+    }
+    return equal ? kExitOk : kDiffer;
+}
+
+}  // namespace tamlo::cli

@@ -1,0 +1,77 @@
+// tamlo get: a receiver's settings as `key = value` lines, all or those named, for a person
+// or a script; the values as a settings file writes them.
+#include "cli/command_context.h"
+#include "cli/receiver_jobs.h"
+#include "files/setting_keys.h"
+
+namespace tamlo::cli {
+
+int commandGet(CommandContext& run, const std::vector<std::string>& ports) {
+    const Options& options = run.options();
+    if (ports.size() != 1) {
+        run.error("get takes one port");
+        return kExitUsage;
+    }
+    for (const std::string& key : options.words) {
+        if (findSettingKey(key) == nullptr) {
+            const auto nearest = nearestSettingKey(key);
+            run.error("unknown setting '" + key + "'" +
+                      (nearest ? " (did you mean " + std::string(*nearest) + "?)" : ""));
+            return kExitUsage;
+        }
+    }
+    std::vector<PortReport> reports = run.runJob(
+        ports,
+        [&](Line& line, const std::string& port, PortProgress& progress) {
+            return readReceiver(line, port, progress, {});
+        },
+        false);
+    PortReport& report = reports.front();
+    std::vector<SettingValue> shown;
+    if (report.ok && report.read) {
+        const std::vector<SettingValue> values = settingValues(*report.read);
+        const std::vector<std::string> wanted =
+            options.words.empty() ? std::vector<std::string>() : options.words;
+        for (const SettingKey& key : settingKeys()) {
+            const bool asked =
+                wanted.empty() || std::find(wanted.begin(), wanted.end(), key.name) != wanted.end();
+            const auto value =
+                std::find_if(values.begin(), values.end(),
+                             [&](const SettingValue& v) { return v.key == key.name; });
+            if (asked && value != values.end()) {
+                shown.push_back(*value);
+            } else if (asked && !wanted.empty()) {
+                const std::string text = "firmware " + report.firmware + " has no control for '" +
+                                         std::string(key.name) + "'";
+                if (options.strict) {
+                    report.fail(text);
+                } else {
+                    run.note(report.port + ": " + text);
+                }
+            }
+        }
+    }
+    if (!report.ok) {
+        for (const std::string& e : report.errors) {
+            run.err() << kProgram << ": " << report.port << ": " << e << "\n";
+        }
+        return run.status(reports);
+    }
+    if (options.json) {
+        SettingsFile picked;
+        const std::string text = writeSettingsJson(*report.read);
+        nlohmann::ordered_json all = nlohmann::ordered_json::parse(text)["settings"];
+        nlohmann::ordered_json object = nlohmann::ordered_json::object();
+        for (const SettingValue& value : shown) {
+            object[std::string(value.key)] = all[std::string(value.key)];
+        }
+        run.out() << jsonText(object) << "\n";
+    } else {
+        for (const SettingValue& value : shown) {
+            run.out() << value.key << " = " << value.text << "\n";
+        }
+    }
+    return run.status(reports);
+}
+
+}  // namespace tamlo::cli
