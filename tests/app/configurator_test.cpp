@@ -33,6 +33,15 @@ TEST(ErrorTable, OnlyTheAssignedCodesHaveMessages) {
 }
 
 struct Program {
+    // Started, COM1 chosen and a receiver of this firmware loaded.
+    void load(const char* version) {
+        line.receiver().settings().version = version;
+        configurator.startUp();
+        window.choosePortEntry("COM1");
+        configurator.dispatch(ids::PortList);
+        configurator.dispatch(ids::LoadButton);
+    }
+
     MemoryWindow window;
     sim::VirtualLine line;
     Configurator configurator{window, line, line};
@@ -161,11 +170,7 @@ TEST(Configurator, SaveThenOpenGivesTheSameFormAndTheSameStore) {
         SCOPED_TRACE(version);
         Program p;
         MemoryFiles store;
-        p.line.receiver().settings().version = version;
-        p.configurator.startUp();
-        ASSERT_TRUE(p.window.choosePortEntry("COM1"));
-        p.configurator.dispatch(ids::PortList);
-        p.configurator.dispatch(ids::LoadButton);
+        p.load(version);
         p.window.setControlText(2, "135.255 MHz");  // a kilohertz the receiver reports no more
         const auto storeBytes = [&] {
             const std::string before = p.line.writtenText();
@@ -209,10 +214,7 @@ TEST(Configurator, SaveNamesTheFieldsStoreWouldRefuseAndWritesNothing) {
         SCOPED_TRACE(c.text);
         Program p;
         MemoryFiles store;
-        p.configurator.startUp();
-        ASSERT_TRUE(p.window.choosePortEntry("COM1"));
-        p.configurator.dispatch(ids::PortList);
-        p.configurator.dispatch(ids::LoadButton);
+        p.load("2.05");
         p.window.setControlText(c.id, c.text);
         p.configurator.saveSettings(store);
         ASSERT_EQ(p.window.messages().size(), 1u);
@@ -231,11 +233,7 @@ TEST(Configurator, OpenFillsTheFormOrSaysWhyNot) {
     store.files = {
         {"gen3.toml", "[settings]\nchannel1 = \"138.5\"\naudio_level = 9\nlna_supply = true\n"},
         {"bad.toml", "[settings]\nchannel1 = \"139.000\"\n"}};
-    p.line.receiver().settings().version = "1.75";
-    p.configurator.startUp();
-    ASSERT_TRUE(p.window.choosePortEntry("COM1"));
-    p.configurator.dispatch(ids::PortList);
-    p.configurator.dispatch(ids::LoadButton);
+    p.load("1.75");
     const std::string written = p.line.writtenText();
     p.window.fileAnswers = {
         {"gen3.toml", "gen3.toml"}, {"bad.toml", "bad.toml"}, {"none.toml", "none.toml"}};

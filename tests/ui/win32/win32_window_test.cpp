@@ -340,8 +340,8 @@ TEST_F(Win32WindowTest, PortListOpensTo350PixelsWithItsList) {
     EXPECT_TRUE(events.empty()) << "opening the list is no choice";
 }
 
-// The program brings the list up to date as it opens (here: COM3 came, COM1 went, COM42
-// stays chosen); the list opens as wide as its widest entry.
+// The program brings the list up to date as it opens (here: COM1 went, a long name came);
+// the list opens as wide as its widest entry.
 TEST_F(Win32WindowTest, OpeningPortListLetsTheProgramBringItUpToDateFirst) {
     const std::string wide = "COM42 and a name as long as no COM port's";
     window->setEvents({.controlEvent = [this](int id) { events.push_back(id); },
@@ -350,18 +350,13 @@ TEST_F(Win32WindowTest, OpeningPortListLetsTheProgramBringItUpToDateFirst) {
                        .portListOpening =
                            [&] {
                                window->clearPortList();
-                               window->appendPortList("COM3");
                                window->appendPortList(wide);
-                               window->setControlText(ids::PortList, wide);
                            }});
     window->appendPortList("COM1");
-    window->appendPortList(wide);
-    window->setControlText(ids::PortList, wide);
     HWND list = control(ids::PortList);
     SendMessageA(list, CB_SHOWDROPDOWN, TRUE, 0);
     pump(20);
-    EXPECT_EQ(window->controlText(ids::PortList), wide);
-    EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 1);
     RECT box{};
     GetWindowRect(list, &box);
     EXPECT_GT(SendMessageA(list, CB_GETDROPPEDWIDTH, 0, 0), box.right - box.left);
