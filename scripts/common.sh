@@ -15,7 +15,7 @@ run_packages=(
 test_packages=(
   "${run_packages[@]}"
   ninja-build libgtest-dev googletest
-  g++-mingw-w64-x86-64 wine wine64
+  g++-mingw-w64-x86-64 wine wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick ansible-core
   dpkg-dev file lintian desktop-file-utils appstream unzip
 )

@@ -62,7 +62,7 @@ std::string usageText() {
            "  DEVICE               a serial device to list besides the ports found on this\n"
            "                       machine, e.g. /dev/serial/by-id/... or a pseudo-terminal\n"
            "  --simulate[=VERSION] run a simulated receiver with that firmware version\n"
-           "                       (default 2.05) and list its device first\n"
+           "                       (default 2.05), list its device first and choose it\n"
            "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
            "                       the window first paints, then exit (times start-up)\n"
            "  --log FILE           append every byte sent and received, with its time in\n"

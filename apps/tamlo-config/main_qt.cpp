@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/configurator.h"
+#include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/logging_port.h"
@@ -144,6 +145,7 @@ int run(int argc, char** argv) {
     tamlo::SerialPort& port = loggingPort ? static_cast<tamlo::SerialPort&>(*loggingPort)
                                           : static_cast<tamlo::SerialPort&>(devicePort);
     tamlo::RealClock clock;
+    tamlo::PosixFileStore files;
     tamlo::QtWindow window;
     // Before the first probe opens a port: from here on a signal ends the program through
     // its close box.
@@ -162,6 +164,15 @@ int run(int argc, char** argv) {
             },
         .traceTimer = [&] { configurator.onTraceTimer(); },
         .closeBox = [&] { configurator.onCloseBox(); },
+        .portListOpening = [&] { configurator.refreshPortList(); },
+        .formCommand =
+            [&](tamlo::FormCommand command) {
+                if (command == tamlo::FormCommand::SaveSettings) {
+                    configurator.saveSettings(files);
+                } else {
+                    configurator.openSettings(files);
+                }
+            },
     });
 
     std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)
@@ -169,6 +180,11 @@ int run(int argc, char** argv) {
     if (window.mainWidget() == nullptr) {
         std::cerr << tamlo::kProgramName << ": the window could not be opened\n";
         return 1;
+    }
+    if (simulator) {
+        // The simulated receiver is there to be tried: it is chosen, so LOAD works at once.
+        window.setControlText(tamlo::ids::PortList, simulator->devicePath());
+        configurator.dispatch(tamlo::ids::PortList);
     }
     FirstPaintProbe firstPaint;
     if (commandLine.exitWhenShown) {

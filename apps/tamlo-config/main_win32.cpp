@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include "app/configurator.h"
+#include "files/win32/win32_file_store.h"
 #include "serial/win32/win32_clock.h"
 #include "serial/win32/win32_serial_port.h"
 #include "ui/win32/win32_window.h"
@@ -22,6 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     tamlo::Win32Window window(instance);
     tamlo::Win32SerialPort port;
     tamlo::Win32Clock clock;
+    tamlo::Win32FileStore files;
     tamlo::Configurator configurator(window, port, clock);
     // While a handler waits on the receiver, the window paints and answers the system.
     clock.setPauseService([&] { window.serveWhileBusy(); });
@@ -32,6 +34,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             [&] {
                 configurator.onCloseBox();
                 window.closeWindow();
+            },
+        .portListOpening = [&] { configurator.refreshPortList(); },
+        .formCommand =
+            [&](tamlo::FormCommand command) {
+                if (command == tamlo::FormCommand::SaveSettings) {
+                    configurator.saveSettings(files);
+                } else {
+                    configurator.openSettings(files);
+                }
             },
     });
 
@@ -45,7 +56,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         if (got == 0 || got == -1) {
             break;
         }
-        // Tab, Shift+Tab, Space and Enter move and press as in a dialog.
+        // Ctrl+S and Ctrl+O; Tab, Shift+Tab, Space and Enter move and press as in a dialog.
+        if (window.translateShortcut(message)) {
+            continue;
+        }
         if (window.isOpen() && IsDialogMessageA(window.handle(), &message)) {
             continue;
         }

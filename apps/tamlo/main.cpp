@@ -5,9 +5,7 @@
 #include <cctype>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "cli/tamlo_program.h"
+#include "files/store_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -126,22 +125,7 @@ class PlatformConnection final : public tamlo::cli::Connection {
 };
 
 std::string isoNow() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &seconds);
-#else
-    gmtime_r(&seconds, &utc);
-#endif
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
-    char full[48];
-    std::snprintf(full, sizeof full, "%s.%03dZ", text, static_cast<int>(ms));
-    return full;
+    return tamlo::isoTimeUtc(std::chrono::system_clock::now());
 }
 
 // Whether standard error is a terminal that takes the cursor movements of the progress bars.

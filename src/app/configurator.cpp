@@ -1,7 +1,10 @@
 #include "app/configurator.h"
 
+#include <algorithm>
+
 #include "app/error_table.h"
 #include "app/form.h"
+#include "app/form_files.h"
 #include "app/trace_view.h"
 #include "protocol/read_back.h"
 #include "serial/discovery.h"
@@ -23,9 +26,11 @@ std::vector<PortRefusal> Configurator::startUp() {
     }
     window_.clearPortList();
     std::vector<PortRefusal> refused;
-    for (const std::string& name : discoverPorts(line_.port, &refused)) {
+    portEntries_ = discoverPorts(line_.port, &refused);
+    for (const std::string& name : portEntries_) {
         window_.appendPortList(name);
     }
+    chosenPortWent_ = false;
     state_.trace.clearSamples();
     return refused;
 }
@@ -62,6 +67,46 @@ void Configurator::onTraceTimer() {
     pollSignalIntoForm(line_, state_, window_);
 }
 
+void Configurator::refreshPortList() {
+    if (finished_) {
+        return;
+    }
+    // The open port is the chosen entry's: only a choice opens one.
+    const std::string chosen = window_.controlText(ids::PortList);
+    std::vector<std::string> names = refreshPorts(line_.port, chosen);
+    if (names == portEntries_) {
+        return;
+    }
+    portEntries_ = std::move(names);
+    window_.clearPortList();
+    for (const std::string& name : portEntries_) {
+        window_.appendPortList(name);
+    }
+    if (chosen.empty()) {
+        return;
+    }
+    if (std::find(portEntries_.begin(), portEntries_.end(), chosen) != portEntries_.end()) {
+        window_.setControlText(ids::PortList, chosen);
+        return;
+    }
+    // Its device is gone (an adapter pulled out): holding on to it would only keep the
+    // system from giving the adapter its old name when it comes back.
+    line_.port.closePort();
+    chosenPortWent_ = true;
+}
+
+void Configurator::saveSettings(FileStore& files) {
+    if (!finished_) {
+        saveForm(window_, state_, files);
+    }
+}
+
+void Configurator::openSettings(FileStore& files) {
+    if (!finished_) {
+        openIntoForm(window_, state_, files);
+    }
+}
+
 void Configurator::onCloseBox() {
     if (!finished_) {
         exitSequence();
@@ -72,11 +117,12 @@ void Configurator::onLoad() {
     window_.setStatusText("working");
     state_.errorCode = 0;
     if (line_.port.isPortOpen()) {
+        state_.loadedPort = window_.controlText(ids::PortList);
         identifyIntoForm(line_, state_, window_);
         readSettingsIntoForm(line_, state_, window_);
         pollSignalIntoForm(line_, state_, window_);
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
 }
@@ -97,7 +143,7 @@ void Configurator::onStore() {
         }
         checksPassed = result.failures.empty();
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
     window_.setStatusText("ready");
@@ -132,6 +178,7 @@ void Configurator::onQuit() {
 
 void Configurator::onPortList() {
     state_.errorCode = 0;
+    chosenPortWent_ = false;
     if (!selectPort(line_.port, window_.controlText(ids::PortList))) {
         state_.errorCode = errors::PortNotAvailable;
     }
@@ -143,9 +190,13 @@ void Configurator::onTraceCheck() {
     if (line_.port.isPortOpen()) {
         toggleTrace(state_, window_);
     } else {
-        state_.errorCode = errors::SelectComPort;
+        state_.errorCode = noPortError();
     }
     reportError();
+}
+
+int32_t Configurator::noPortError() const {
+    return chosenPortWent_ ? errors::PortNotAvailable : errors::SelectComPort;
 }
 
 void Configurator::reportError() {

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/state.h"
+#include "files/file_store.h"
 #include "serial/discovery.h"
 #include "serial/exchange.h"
 #include "ui/window.h"
@@ -25,6 +27,15 @@ class Configurator {
     void dispatch(int controlId);
     // TraceTimer expired.
     void onTraceTimer();
+    // The user opens PortList: ports that appeared are added and ports that went are
+    // removed, probed as at start-up, but never the open one. The chosen entry stays
+    // chosen while its port is there; if it went, its port is closed and LOAD, STORE and
+    // Trace say "Communication Port not available" until the next choice.
+    void refreshPortList();
+    // Ctrl+S: what STORE would send from the form now, as a settings file.
+    void saveSettings(FileStore& files);
+    // Ctrl+O: a settings file into the form's fields; nothing is sent.
+    void openSettings(FileStore& files);
     // The window's close box: the exit sequence alone.
     void onCloseBox();
     // True once QUIT or the close box has run the exit sequence; the event loop ends.
@@ -41,11 +52,17 @@ class Configurator {
     void onTraceCheck();
     void reportError();
     void exitSequence();
+    // The code for a command that needs a port while none is open.
+    int32_t noPortError() const;
 
     Window& window_;
     Line line_;
     ProcessState state_;
     bool finished_ = false;
+    // PortList's entries as the program last listed them.
+    std::vector<std::string> portEntries_;
+    // A refresh found the chosen port gone.
+    bool chosenPortWent_ = false;
 };
 
 }  // namespace tamlo

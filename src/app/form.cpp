@@ -1,6 +1,9 @@
 #include "app/form.h"
 
+#include <chrono>
+
 #include "app/error_table.h"
+#include "files/store_file.h"
 #include "protocol/generation.h"
 #include "protocol/read_settings.h"
 #include "text/conversions.h"
@@ -41,6 +44,8 @@ std::string firmwareStatusText(const FirmwareIdentity& identity) {
 void identifyIntoForm(Line& line, ProcessState& state, Window& window) {
     const FirmwareIdentity identity = identifyFirmware(line);
     state.settings[firmwareCode] = identity.firmwareCode;
+    state.versionReply = identity.reply;
+    state.loadedAt = isoTimeUtc(std::chrono::system_clock::now());
     window.setStatusText(firmwareStatusText(identity));
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "protocol/settings.h"
 #include "trace/render.h"
@@ -21,6 +22,11 @@ struct ProcessState {
     // generation of the last LOAD: controls left from another generation are not its own.
     int audioControlsGeneration = 0;
     TraceImages images;
+    // The version reply of the last LOAD, when it came (UTC) and through which port: what a
+    // saved file says of the receiver.
+    std::string versionReply;
+    std::string loadedAt;
+    std::string loadedPort;
 };
 
 }  // namespace tamlo

@@ -55,6 +55,8 @@ class LoggingSerialPort final : public SerialPort {
     LoggingSerialPort& operator=(const LoggingSerialPort&) = delete;
 
     PortOpening openPort(std::string_view name) override;
+    // A probe sends and receives nothing; it is not logged.
+    PortOpening probePort(std::string_view name) override { return inner_.probePort(name); }
     void closePort() override;
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override;

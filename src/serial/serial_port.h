@@ -34,6 +34,10 @@ class SerialPort {
     // Called only while no port is open. A refusal says why the device did not open or
     // why it refused the line settings; nothing stays open then.
     virtual PortOpening openPort(std::string_view name) = 0;
+    // Whether name opens with the line settings, as openPort would say; it is closed again
+    // at once. A port that is open stays open and untouched: a port of its own makes the
+    // probe. Never the open port's own name, which the program holds.
+    virtual PortOpening probePort(std::string_view name);
     // Does nothing when no port is open.
     virtual void closePort() = 0;
     virtual bool isPortOpen() const = 0;

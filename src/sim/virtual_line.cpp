@@ -84,15 +84,23 @@ std::vector<std::string> VirtualLine::portNames() {
     return names;
 }
 
+PortOpening VirtualLine::probePort(std::string_view name) {
+    PortOpening opening;
+    if (contains(unopenable_, name)) {
+        opening.refusal = OpenRefusal::InUse;
+    } else if (unplugged() || !contains(ports_, name)) {
+        opening.refusal = OpenRefusal::Missing;
+    }
+    return opening;
+}
+
 PortOpening VirtualLine::openPort(std::string_view name) {
     PortOpening opening;
     if (isOpen_) {
         opening.refusal = OpenRefusal::Other;
         opening.systemText = "a port is open already";
-    } else if (contains(unopenable_, name)) {
-        opening.refusal = OpenRefusal::InUse;
-    } else if (unplugged() || !contains(ports_, name)) {
-        opening.refusal = OpenRefusal::Missing;
+    } else {
+        opening = probePort(name);
     }
     if (!opening) {
         return opening;

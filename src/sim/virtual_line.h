@@ -61,6 +61,7 @@ class VirtualLine : public SerialPort, public Clock {
 
     // SerialPort
     PortOpening openPort(std::string_view name) override;
+    PortOpening probePort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return isOpen_; }
     int32_t bytesWaiting() override;

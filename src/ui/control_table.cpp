@@ -52,6 +52,29 @@ constexpr std::array<ControlSpec, 5> kGeneration3{{
 constexpr ControlSpec kTraceImageSpec{ids::TraceImage, "TraceImage", K::ImageControl,
                                       kTraceImagePlace, ""};
 
+// The widest text the program puts into a control: a channel at the top of its range, the
+// lowest threshold a generation-3 receiver reads back as written, the highest COM port probed.
+struct WidestContent {
+    int id;
+    std::string_view text;
+};
+constexpr std::array<WidestContent, 10> kWidestContents{{
+    {1, "138.990 MHz"},
+    {2, "138.990 MHz"},
+    {3, "138.990 MHz"},
+    {4, "138.990 MHz"},
+    {5, "138.990 MHz"},
+    {6, "138.990 MHz"},
+    {ids::ThresholdField, "-128"},
+    {ids::RssiDisplay, "255"},
+    {ids::PortList, "COM99"},
+    {ids::AudioLevelField, "31"},
+}};
+
+// The status bar's widest texts; "working" and "ready" are shorter than both.
+constexpr std::array<std::string_view, 2> kWidestStatusTexts{
+    kCopyrightLine, "TamloX, firmware version 2.05   05-Nov-24"};
+
 template <size_t N>
 const ControlSpec* findIn(const std::array<ControlSpec, N>& table, int id) {
     for (const ControlSpec& item : table) {
@@ -97,6 +120,33 @@ const ControlSpec* generationControl(int id, int generation) {
         }
     }
     return nullptr;
+}
+
+std::vector<ShownText> shownTexts() {
+    std::vector<ShownText> texts;
+    const auto add = [&](const ControlSpec& item) {
+        if (!item.text.empty()) {
+            texts.push_back({item, item.text});
+        }
+        for (const WidestContent& content : kWidestContents) {
+            if (content.id == item.id) {
+                texts.push_back({item, content.text});
+            }
+        }
+    };
+    for (const ControlSpec& item : kFixed) {
+        add(item);
+    }
+    for (const ControlSpec& item : kGeneration2) {
+        add(item);
+    }
+    for (const ControlSpec& item : kGeneration3) {
+        add(item);
+    }
+    for (std::string_view text : kWidestStatusTexts) {
+        texts.push_back({kStatusBarSpec, text});
+    }
+    return texts;
 }
 
 const ControlSpec* findControl(int id) {

@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace tamlo {
 
@@ -86,6 +87,23 @@ struct GenerationForm {
 };
 // The form of generation 1 (no controls) for a generation the table does not know.
 const GenerationForm& generationForm(int generation);
+
+// A text that a control must show whole: its own text from the table, or the widest
+// content the program puts into it ("138.990 MHz" in a channel field).
+struct ShownText {
+    ControlSpec control;
+    std::string_view text;
+};
+// The status bar as a place to measure its texts in: the full width along the bottom edge.
+inline constexpr ControlSpec kStatusBarSpec{
+    ids::StatusBar,
+    "StatusBar",
+    ControlKind::Label,
+    {0, kInnerHeight - kStatusBarMinTextHeight - 2, kInnerWidth, kStatusBarMinTextHeight + 2},
+    ""};
+// Every text of every control of every generation, and the widest texts of the status bar,
+// which a window's font must fit.
+std::vector<ShownText> shownTexts();
 
 // Any control of the table by id: fixed, or as the newest generation places it.
 const ControlSpec* findControl(int id);

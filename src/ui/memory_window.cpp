@@ -58,9 +58,16 @@ std::string MemoryWindow::controlText(int id) {
 
 void MemoryWindow::setControlText(int id, std::string_view text) {
     auto it = controls_.find(id);
-    if (it != controls_.end() && id != ids::PortList) {
-        it->second.text = std::string(text);
+    if (it == controls_.end()) {
+        return;
     }
+    if (id == ids::PortList) {
+        if (!choosePortEntry(text)) {
+            chosenEntry_.reset();
+        }
+        return;
+    }
+    it->second.text = std::string(text);
 }
 
 int32_t MemoryWindow::controlState(int id) {
@@ -133,6 +140,16 @@ void MemoryWindow::setTraceImage(const Image& image) {
 
 void MemoryWindow::showMessage(std::string_view caption, std::string_view text) {
     messages_.emplace_back(std::string(caption), std::string(text));
+}
+
+ChosenFile MemoryWindow::chooseSettingsFile(FileDialog dialog) {
+    fileDialogs.push_back(dialog);
+    if (fileAnswers.empty()) {
+        return {};
+    }
+    ChosenFile answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
 }
 
 void MemoryWindow::startTraceTimer() {

@@ -2,6 +2,7 @@
 // the headless session runner can drive the whole program and read the form back.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@ class MemoryWindow : public Window {
     void createTraceImage(const Image& image) override;
     void setTraceImage(const Image& image) override;
     void showMessage(std::string_view caption, std::string_view text) override;
+    ChosenFile chooseSettingsFile(FileDialog dialog) override;
     void startTraceTimer() override;
     void stopTraceTimer() override;
     void closeWindow() override;
@@ -57,6 +59,10 @@ class MemoryWindow : public Window {
     // Each message as caption and text, oldest first.
     const std::vector<std::pair<std::string, std::string>>& messages() const { return messages_; }
     int timerStarts() const { return timerStarts_; }
+    // What the user chooses in the next file dialogs, in turn; none left: cancelled.
+    std::deque<ChosenFile> fileAnswers;
+    // The file dialogs shown, oldest first.
+    std::vector<FileDialog> fileDialogs;
     // Fail the next openMainWindow / createStatusBar / setInnerHeight calls.
     bool failOpen = false;
     bool failStatusBar = false;

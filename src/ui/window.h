@@ -12,6 +12,15 @@ namespace tamlo {
 
 class Image;
 
+enum class FileDialog { Save, Open };
+
+// A file the user chose in the platform's own file dialog.
+struct ChosenFile {
+    std::string path;  // as the system names it; empty: the user cancelled
+    std::string name;  // the file's name for messages, as Latin-1 text
+    bool chosen() const { return !path.empty(); }
+};
+
 class Window {
   public:
     virtual ~Window() = default;
@@ -27,6 +36,8 @@ class Window {
     virtual bool hasControl(int id) const = 0;
     // For PortList, the chosen entry ("" when none is chosen); "" for a missing control.
     virtual std::string controlText(int id) = 0;
+    // For PortList, chooses the entry with this text (none when there is no such entry);
+    // the choice raises no event.
     virtual void setControlText(int id, std::string_view text) = 0;
     // A check box: 1 checked, 0 unchecked; 0 for anything else or a missing control.
     virtual int32_t controlState(int id) = 0;
@@ -44,6 +55,9 @@ class Window {
     // Modal box over MainWindow with the caption, the text, no icon and one OK button;
     // returns when the user dismisses it. TraceTimer keeps ticking meanwhile.
     virtual void showMessage(std::string_view caption, std::string_view text) = 0;
+    // The platform's dialog for a settings file to save (TOML by default, JSON by name) or
+    // to open. Modal like a message box: TraceTimer keeps ticking meanwhile.
+    virtual ChosenFile chooseSettingsFile(FileDialog dialog) = 0;
     // TraceTimer: 1000 ms; starting it again restarts the period; stopping a stopped
     // timer does nothing.
     virtual void startTraceTimer() = 0;

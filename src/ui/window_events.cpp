@@ -4,7 +4,7 @@ namespace tamlo {
 
 void WindowEventGate::controlEvent(int controlId) {
     if (mustHold()) {
-        held_.push_back({.close = false, .controlId = controlId});
+        held_.push_back({.kind = Held::Kind::Control, .controlId = controlId});
         return;
     }
     if (events_.controlEvent) {
@@ -26,11 +26,27 @@ void WindowEventGate::traceTimerExpired() {
 
 void WindowEventGate::closeBox() {
     if (mustHold()) {
-        held_.push_back({.close = true, .controlId = 0});
+        held_.push_back({.kind = Held::Kind::Close});
         return;
     }
     if (events_.closeBox) {
         run(events_.closeBox);
+    }
+}
+
+void WindowEventGate::portListOpening() {
+    if (!mustHold() && events_.portListOpening) {
+        run(events_.portListOpening);
+    }
+}
+
+void WindowEventGate::formCommand(FormCommand command) {
+    if (mustHold()) {
+        held_.push_back({.kind = Held::Kind::Form, .command = command});
+        return;
+    }
+    if (events_.formCommand) {
+        run([&] { events_.formCommand(command); });
     }
 }
 
@@ -49,10 +65,12 @@ void WindowEventGate::runHeld() {
         if (!held_.empty()) {
             const Held next = held_.front();
             held_.pop_front();
-            if (next.close && events_.closeBox) {
+            if (next.kind == Held::Kind::Close && events_.closeBox) {
                 run(events_.closeBox);
-            } else if (!next.close && events_.controlEvent) {
+            } else if (next.kind == Held::Kind::Control && events_.controlEvent) {
                 run([&] { events_.controlEvent(next.controlId); });
+            } else if (next.kind == Held::Kind::Form && events_.formCommand) {
+                run([&] { events_.formCommand(next.command); });
             }
         } else if (expiryPending_) {
             expiryPending_ = false;

@@ -9,6 +9,9 @@
 
 namespace tamlo {
 
+// The form's own commands, from a shortcut key or a menu: never controls of the form.
+enum class FormCommand { SaveSettings, OpenSettings };
+
 // What the platform mains connect to the program.
 struct WindowEvents {
     // A button was pressed, a check box clicked, or another PortList entry chosen.
@@ -17,6 +20,11 @@ struct WindowEvents {
     std::function<void()> traceTimer;
     // The close box, or Close in the system menu.
     std::function<void()> closeBox;
+    // The user opens PortList: its entries are brought up to date before it shows.
+    // Optional, as the events below: without it the list keeps its start-up entries.
+    std::function<void()> portListOpening = nullptr;
+    // Ctrl+S or Ctrl+O, or their entries in the window's menu.
+    std::function<void(FormCommand)> formCommand = nullptr;
 };
 
 // Delivers a window's events one handler at a time. Events that come in while a handler
@@ -34,6 +42,10 @@ class WindowEventGate {
     void controlEvent(int controlId);
     void traceTimerExpired();
     void closeBox();
+    // Runs at once, as the list opens; while a handler runs the list opens as it is.
+    void portListOpening();
+    // Held like a control event.
+    void formCommand(FormCommand command);
 
     // TraceTimer was started again or stopped: an expiry held from before is void.
     void dropPendingExpiry() { expiryPending_ = false; }
@@ -57,8 +69,9 @@ class WindowEventGate {
 
   private:
     struct Held {
-        bool close = false;
+        enum class Kind { Control, Close, Form } kind = Kind::Control;
         int controlId = 0;
+        FormCommand command = FormCommand::SaveSettings;
     };
 
     // Control events wait while a handler runs or one of its message boxes is open.

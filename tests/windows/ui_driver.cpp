@@ -10,6 +10,7 @@
 // After windows.h, whose types they use.
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -141,6 +142,7 @@ std::optional<std::string> statusText(Driver& driver) {
 struct BoxSearch {
     DWORD processId;
     HWND found;
+    const char* title = kMessageCaption;
 };
 
 BOOL CALLBACK findBox(HWND window, LPARAM context) {
@@ -152,7 +154,7 @@ BOOL CALLBACK findBox(HWND window, LPARAM context) {
     GetWindowTextA(window, title, sizeof(title));
     GetClassNameA(window, windowClass, sizeof(windowClass));
     if (owner == search->processId && IsWindowVisible(window) &&
-        std::string(windowClass) == "#32770" && std::string(title) == kMessageCaption) {
+        std::string(windowClass) == "#32770" && std::string(title) == search->title) {
         search->found = window;
         return FALSE;
     }
@@ -202,6 +204,19 @@ std::string textArgument(const std::string& text) {
 
 int number(const std::string& text) {
     return std::atoi(text.c_str());
+}
+
+// The prefix's folder as a Windows path, and a port's name as its link there is named.
+bool winePrefix(Driver& driver, const std::string& port, std::string& folder, std::string& name) {
+    char prefix[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)) == 0) {
+        driver.lastSeen = "no WINEPREFIX: not under Wine";
+        return false;
+    }
+    folder = "Z:" + std::string(prefix);
+    name = port;
+    CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
+    return true;
 }
 
 using Args = std::vector<std::string>;
@@ -413,6 +428,44 @@ const std::map<std::string, Step>& steps() {
               d.lastSeen = box != nullptr ? "a box saying '" + messageBoxText(box) + "'" : "";
               return box == nullptr;
           }}},
+        // system-command ID: an entry of the window's system menu.
+        {"system-command",
+         {1,
+          [](Driver& d, const Args& a) {
+              d.lastSeen = "the window takes no message";
+              return PostMessageA(d.main, WM_SYSCOMMAND, WPARAM(number(a[0])), 0) != FALSE;
+          }}},
+        // file-dialog TITLE PATH: the program's file dialog of that title shows; PATH is
+        // typed as the file's name and the dialog is answered with its OK button.
+        {"file-dialog",
+         {2,
+          [](Driver& d, const Args& a) {
+              BoxSearch search{d.processId, nullptr, a[0].c_str()};
+              d.lastSeen = "no dialog '" + a[0] + "'";
+              if (!eventually(d, [&] {
+                      EnumWindows(&findBox, reinterpret_cast<LPARAM>(&search));
+                      return search.found != nullptr;
+                  })) {
+                  return false;
+              }
+              // The name field of the Explorer-style dialog (cmb13), or of the older one.
+              constexpr int kNameCombo = 0x47C;
+              constexpr int kNameEdit = 0x480;
+              HWND name = GetDlgItem(search.found, kNameCombo);
+              if (name == nullptr) {
+                  name = GetDlgItem(search.found, kNameEdit);
+              }
+              // The dialog takes Windows' separators only.
+              std::string path = a[1];
+              std::replace(path.begin(), path.end(), '/', '\\');
+              LRESULT done = 0;
+              d.lastSeen = "no name field in '" + a[0] + "'";
+              return name != nullptr &&
+                     send(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), done) &&
+                     PostMessageA(search.found, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(GetDlgItem(search.found, IDOK))) !=
+                         FALSE;
+          }}},
         // close-box: Close from the window's system menu, as its close box gives.
         {"close-box",
          {0,
@@ -466,21 +519,54 @@ const std::map<std::string, Step>& steps() {
         {"unplug",
          {1,
           [](Driver& d, const Args& a) {
-              char prefix[MAX_PATH] = {};
-              if (GetEnvironmentVariableA("WINEPREFIX", prefix, sizeof(prefix)) == 0) {
-                  d.lastSeen = "no WINEPREFIX: not under Wine";
+              std::string prefix;
+              std::string name;
+              if (!winePrefix(d, a[0], prefix, name)) {
                   return false;
               }
-              std::string name = a[0];
-              CharLowerBuffA(name.data(), static_cast<DWORD>(name.size()));
-              const std::string folder = "Z:" + std::string(prefix) + "/ports/" + name;
-              const std::string away = folder + ".unplugged";
-              if (MoveFileA(folder.c_str(), away.c_str())) {
-                  return true;
+              const std::string folder = prefix + "/ports/" + name;
+              d.lastSeen = "no folder " + folder;
+              return MoveFileA(folder.c_str(), (folder + ".unplugged").c_str()) != FALSE;
+          }}},
+        // plug NAME: a port made with --sim-alias-later is mapped, a new link in the
+        // prefix's dosdevices folder that wine-ui-session.sh makes when asked.
+        {"plug",
+         {1,
+          [](Driver& d, const Args& a) {
+              std::string prefix;
+              std::string name;
+              if (!winePrefix(d, a[0], prefix, name)) {
+                  return false;
               }
-              d.lastSeen =
-                  "no folder " + folder + " (error " + std::to_string(GetLastError()) + ")";
-              return false;
+              HANDLE ask = CreateFileA((prefix + "/plug-" + name).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+              if (ask != INVALID_HANDLE_VALUE) {
+                  CloseHandle(ask);
+              }
+              // The session's watcher looks for the request twenty times a second.
+              Sleep(500);
+              d.lastSeen = "the request was not written";
+              return ask != INVALID_HANDLE_VALUE;
+          }}},
+        // open-port-list: opens PortList as a click on its arrow would, and closes it again.
+        {"open-port-list",
+         {0,
+          [](Driver& d, const Args&) {
+              HWND list = controlOf(d, kPortListId);
+              LRESULT ignored = 0;
+              d.lastSeen = "no PortList";
+              return list != nullptr && send(list, CB_SHOWDROPDOWN, TRUE, 0, ignored) &&
+                     send(list, CB_SHOWDROPDOWN, FALSE, 0, ignored);
+          }}},
+        // ports-exclude NAME: PortList does not list NAME.
+        {"ports-exclude",
+         {1,
+          [](Driver& d, const Args& a) {
+              return eventually(d, [&] {
+                  const std::vector<std::string> entries = portEntries(d);
+                  d.lastSeen = "'" + a[0] + "' listed";
+                  return std::find(entries.begin(), entries.end(), a[0]) == entries.end();
+              });
           }}},
         // answers-within MS: the window answers a message within MS milliseconds, as a
         // window that is served during a handler's waits does.

@@ -8,6 +8,8 @@
 #   --sim PATH         a simulated receiver (tamlo-sim) on a pseudo-terminal, reached from
 #                      Windows as COM42; further --sim-arg ARG are passed on to it
 #   --sim-alias NAME   the receiver's device also as port NAME (com43, say)
+#   --sim-alias-later NAME  the receiver's device as port NAME, mapped only when the driver's
+#                      plug step asks for it: a new link in the prefix's dosdevices
 #   --app EXE          the program under test, started before PROGRAM
 #   --app-exit STATUS  the program must end by itself, with this exit status
 #   --sim-log REGEX    after the run, the receiver's log must hold a line matching REGEX
@@ -20,7 +22,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_run="$here/../../cmake/wine-run.sh"
 template="" work="" sim="" app="" app_exit="" screenshot=""
-sim_args=() sim_logs=() sim_aliases=()
+sim_args=() sim_logs=() sim_aliases=() later_aliases=()
 while [ $# -gt 0 ]; do
     case "$1" in
         --template) template=$2; shift 2 ;;
@@ -31,6 +33,7 @@ while [ $# -gt 0 ]; do
         --app-exit) app_exit=$2; shift 2 ;;
         --sim-log) sim_logs+=("$2"); shift 2 ;;
         --sim-alias) sim_aliases+=("$2"); shift 2 ;;
+        --sim-alias-later) later_aliases+=("$2"); shift 2 ;;
         --screenshot) screenshot=$2; shift 2 ;;
         --) shift; break ;;
         *) echo "wine-ui-session: unknown option $1" >&2; exit 2 ;;
@@ -46,7 +49,7 @@ if [ ! -f "$template/.tamlo-template" ]; then
 fi
 
 prefix="$work/prefix"
-xvfb_pid="" sim_pid="" app_pid=""
+xvfb_pid="" sim_pid="" app_pid="" watcher_pids=()
 
 log() { echo "[$(date +%T)] $*"; }
 
@@ -65,6 +68,9 @@ cleanup() {
         kill "$app_pid" 2>/dev/null
         wait "$app_pid" 2>/dev/null
     fi
+    for pid in "${watcher_pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
     if [ -n "$sim_pid" ]; then
         kill -TERM "$sim_pid" 2>/dev/null
         wait "$sim_pid" 2>/dev/null
@@ -132,12 +138,21 @@ if [ -n "$sim" ]; then
     device=$(head -n 1 "$work/sim.out")
     # An alias reaches the device through a folder of its own, which the driver's unplug
     # step moves away.
+    # unplug and plug steps, which move that folder away and back.
     for alias in "${sim_aliases[@]}"; do
         mkdir -p "$prefix/ports/$alias"
         ln -s "$device" "$prefix/ports/$alias/device"
         ln -s "../ports/$alias/device" "$prefix/dosdevices/$alias"
     done
-    log "receiver on $device as COM42 ${sim_aliases[*]}"
+    # The plug step leaves a file plug-NAME in the prefix; the link follows at once.
+    for alias in "${later_aliases[@]}"; do
+        (
+            while [ ! -e "$prefix/plug-$alias" ]; do sleep 0.05; done
+            ln -s "$device" "$prefix/dosdevices/$alias"
+        ) &
+        watcher_pids+=($!)
+    done
+    log "receiver on $device as COM42 ${sim_aliases[*]} (later: ${later_aliases[*]})"
 fi
 
 if [ -n "$app" ]; then

@@ -207,6 +207,10 @@ PortOpening PosixSerialPort::openPort(std::string_view name) {
     return {};
 }
 
+PortOpening PosixSerialPort::probePort(std::string_view name) {
+    return PosixSerialPort(options_).openPort(name);  // closed as the probe ends
+}
+
 void PosixSerialPort::closePort() {
     if (fd_ >= 0) {
         releaseDescriptor();

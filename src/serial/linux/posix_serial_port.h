@@ -33,6 +33,7 @@ class PosixSerialPort final : public SerialPort {
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
     PortOpening openPort(std::string_view name) override;
+    PortOpening probePort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return fd_ >= 0; }
     int32_t bytesWaiting() override;

@@ -84,6 +84,10 @@ PortOpening Win32SerialPort::openPort(std::string_view name) {
     return {};
 }
 
+PortOpening Win32SerialPort::probePort(std::string_view name) {
+    return Win32SerialPort(api_).openPort(name);  // closed as the probe ends
+}
+
 void Win32SerialPort::closePort() {
     if (handle_ == INVALID_HANDLE_VALUE) {
         return;

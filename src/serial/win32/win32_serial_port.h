@@ -27,6 +27,7 @@ class Win32SerialPort final : public SerialPort {
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
     PortOpening openPort(std::string_view name) override;
+    PortOpening probePort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override;
     int32_t bytesWaiting() override;

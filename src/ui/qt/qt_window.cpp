@@ -4,16 +4,22 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
@@ -21,6 +27,7 @@
 #include <algorithm>
 
 #include "trace/image.h"
+#include "ui/qt/qt_controls.h"
 
 namespace tamlo {
 
@@ -43,6 +50,21 @@ class QtWindow::MainWidget final : public QWidget {
         QWidget::resizeEvent(event);
         owner_.placeStatusBar();
     }
+    // A right click on the form, its labels or its buttons: the form's own commands. The
+    // fields keep their menus for cut and paste.
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        QMenu menu(this);
+        QAction* save = menu.addAction(QStringLiteral("Save settings..."));
+        save->setShortcut(QKeySequence::Save);
+        QAction* open = menu.addAction(QStringLiteral("Open settings..."));
+        open->setShortcut(QKeySequence::Open);
+        menu.setFont(QApplication::font());
+        QAction* chosen = menu.exec(event->globalPos());
+        if (chosen == save || chosen == open) {
+            owner_.onFormCommand(chosen == save ? FormCommand::SaveSettings
+                                                : FormCommand::OpenSettings);
+        }
+    }
 
   private:
     QtWindow& owner_;
@@ -53,62 +75,6 @@ namespace {
 // PortList and its open list are kPortListOpenHeight tall together; the list alone is
 // that less the control's own 20 pixels.
 constexpr int kOpenListHeight = kPortListOpenHeight - 20;
-
-QWidget* makeWidget(const ControlSpec& entry, QWidget* parent) {
-    const QString text = fromLatin1Text(entry.text);
-    switch (entry.kind) {
-        case ControlKind::EditField: {
-            auto* edit = new QLineEdit(text, parent);
-            edit->setFrame(true);
-            edit->setCursorPosition(0);
-            return edit;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(text, parent);
-            // Receiver texts are shown as they are, never as markup.
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            return label;
-        }
-        case ControlKind::BorderedLabel: {
-            auto* label = new QLabel(text, parent);
-            label->setTextFormat(Qt::PlainText);
-            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-            label->setIndent(2);
-            return label;
-        }
-        case ControlKind::PushButton: {
-            auto* button = new QPushButton(text, parent);
-            button->setAutoDefault(false);
-            return button;
-        }
-        case ControlKind::DropDownList: {
-            auto* combo = new QComboBox(parent);
-            combo->setEditable(false);
-            // A plain list popup, not a menu placed over the control, so that the list
-            // has its fixed height and its scroll bar.
-            combo->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
-            combo->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-            return combo;
-        }
-        case ControlKind::CheckBox: {
-            auto* check = new QCheckBox(text, parent);
-            if (text.startsWith(QLatin1Char(' '))) {
-                // The receiver's switches carry their own blank between box and words;
-                // with the usual gap on top they would not fit their place.
-                check->setStyleSheet(QStringLiteral("QCheckBox { spacing: 0px; }"));
-            }
-            return check;
-        }
-        case ControlKind::ImageControl: {
-            auto* label = new QLabel(parent);
-            label->setFocusPolicy(Qt::NoFocus);
-            return label;
-        }
-    }
-    return new QLabel(parent);
-}
 
 // The open list shows as many entries as fit into its height and scrolls for the rest;
 // the height of an entry is known once there is one.
@@ -154,11 +120,9 @@ QtWindow::~QtWindow() {
 
 void QtWindow::setEvents(WindowEvents events) {
     events_ = std::move(events);
-    gate_.setEvents({
-        .controlEvent = events_.controlEvent,
-        .traceTimer = events_.traceTimer,
-        .closeBox = [this] { runCloseBox(); },
-    });
+    WindowEvents gated = events_;
+    gated.closeBox = [this] { runCloseBox(); };
+    gate_.setEvents(std::move(gated));
 }
 
 void QtWindow::serveWhileBusy() {
@@ -179,10 +143,17 @@ bool QtWindow::openMainWindow() {
     main_->setBackgroundRole(QPalette::Button);
     main_->setAutoFillBackground(true);
     main_->setFont(QApplication::font());
+    formFont_ = formFont(QApplication::font());
     main_->setWindowIcon(QApplication::windowIcon());
     // A fixed size is what keeps the user from resizing it and the window manager from
     // offering to maximise it.
     main_->setFixedSize(kInnerWidth, kInnerHeight);
+    const auto shortcut = [this](QKeySequence::StandardKey key, FormCommand command) {
+        auto* keys = new QShortcut(QKeySequence(key), main_.get());
+        QObject::connect(keys, &QShortcut::activated, [this, command] { onFormCommand(command); });
+    };
+    shortcut(QKeySequence::Save, FormCommand::SaveSettings);
+    shortcut(QKeySequence::Open, FormCommand::OpenSettings);
     main_->show();
     centreOnScreen();
     return true;
@@ -207,18 +178,12 @@ bool QtWindow::createStatusBar() {
     if (!main_) {
         return false;
     }
-    auto* bar = new QStatusBar(main_.get());
-    bar->setSizeGripEnabled(false);
-    bar->setContentsMargins(0, 0, 0, 0);
-    auto* field = new QLabel(bar);
-    field->setTextFormat(Qt::PlainText);
-    field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    field->setMinimumHeight(kStatusBarMinTextHeight);
-    bar->addWidget(field, 1);
-    statusBar_ = bar;
-    statusField_ = field;
+    const StatusBarWidgets made = makeStatusBar(main_.get());
+    made.bar->setFont(formFont_);
+    statusBar_ = made.bar;
+    statusField_ = made.field;
     placeStatusBar();
-    bar->show();
+    made.bar->show();
     return true;
 }
 
@@ -243,7 +208,9 @@ void QtWindow::createControl(const ControlSpec& entry) {
         return;
     }
     destroyControl(entry.id);
-    QWidget* widget = makeWidget(entry, main_.get());
+    QWidget* widget = makeControlWidget(entry, main_.get());
+    // Message boxes and file dialogs keep the system's font; only the form is fitted.
+    widget->setFont(formFont_);
     widget->setGeometry(entry.place.x, entry.place.y, entry.place.width, entry.place.height);
     const int id = entry.id;
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -254,6 +221,13 @@ void QtWindow::createControl(const ControlSpec& entry) {
         // (mouse or space bar), not for the program's setChecked.
         QObject::connect(check, &QCheckBox::clicked, [this, id, check] { dispatch(id, check); });
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        if (auto* box = dynamic_cast<PortListBox*>(combo)) {
+            box->setOpening([this] {
+                if (!closing_) {
+                    gate_.portListOpening();
+                }
+            });
+        }
         // activated is the user's choice only; entries the program adds or removes do not
         // raise it. Choosing the same entry again counts too: after "Communication Port not
         // available" it is how the user tries the port once more.
@@ -336,8 +310,8 @@ QTimer* QtWindow::traceTimer() const {
     return traceTimer_.get();
 }
 
-QComboBox* QtWindow::portList() const {
-    return qobject_cast<QComboBox*>(control(ids::PortList));
+PortListBox* QtWindow::portList() const {
+    return dynamic_cast<PortListBox*>(control(ids::PortList));
 }
 
 std::string QtWindow::controlText(int id) {
@@ -368,6 +342,8 @@ void QtWindow::setControlText(int id, std::string_view text) {
         label->setText(value);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(value);
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        combo->setCurrentIndex(combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
     }
 }
 
@@ -383,17 +359,17 @@ void QtWindow::setControlState(int id, int32_t state) {
 }
 
 void QtWindow::clearPortList() {
-    if (QComboBox* combo = portList()) {
+    if (PortListBox* combo = portList()) {
         combo->clear();
     }
 }
 
 void QtWindow::appendPortList(std::string_view name) {
-    if (QComboBox* combo = portList()) {
+    if (PortListBox* combo = portList()) {
         // A combo box chooses its first entry by itself; the list must stay unchosen
         // until the user picks one.
         const int chosen = combo->currentIndex();
-        combo->addItem(fromLatin1Text(name));
+        combo->appendEntry(fromLatin1Text(name));
         combo->setCurrentIndex(chosen);
         fitOpenList(combo);
     }
@@ -457,6 +433,40 @@ void QtWindow::showMessage(std::string_view caption, std::string_view text) {
     // Asked to end inside a box opened over another: that one is answered too.
     if (endRequested_ && message_) {
         message_->done(QMessageBox::Ok);
+    }
+}
+
+ChosenFile QtWindow::chooseSettingsFile(FileDialog dialog) {
+    if (endRequested_ || !main_) {
+        return {};
+    }
+    const bool save = dialog == FileDialog::Save;
+    QFileDialog box(main_.get(),
+                    save ? QStringLiteral("Save settings") : QStringLiteral("Open settings"));
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setNameFilters(
+        {QStringLiteral("Settings files (*.toml *.json)"), QStringLiteral("All files (*)")});
+    box.setDefaultSuffix(QStringLiteral("toml"));
+    if (save) {
+        box.selectFile(QStringLiteral("settings.toml"));
+    }
+    // Like a message box: TraceTimer ticks on, the form waits.
+    WindowEventGate::ModalScope modal(gate_);
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
+        return {};
+    }
+    const QString file = box.selectedFiles().constFirst();
+    // The path goes to the system as the system spells it, not as a receiver text: a name
+    // outside Latin-1 must still open.
+    const QByteArray path = QFile::encodeName(file);
+    return {std::string(path.constData(), static_cast<size_t>(path.size())),
+            toLatin1Text(QFileInfo(file).fileName())};
+}
+
+void QtWindow::onFormCommand(FormCommand command) {
+    if (!closing_) {
+        gate_.formCommand(command);
     }
 }
 

@@ -3,6 +3,7 @@
 // geometry is the table's and not a layout's.
 #pragma once
 
+#include <QFont>
 #include <QPointer>
 #include <QString>
 
@@ -13,7 +14,6 @@
 #include "ui/window.h"
 #include "ui/window_events.h"
 
-class QComboBox;
 class QLabel;
 class QMessageBox;
 class QStatusBar;
@@ -21,6 +21,8 @@ class QTimer;
 class QWidget;
 
 namespace tamlo {
+
+class PortListBox;
 
 class QtWindow final : public Window {
   public:
@@ -56,10 +58,13 @@ class QtWindow final : public Window {
     void createTraceImage(const Image& image) override;
     void setTraceImage(const Image& image) override;
     void showMessage(std::string_view caption, std::string_view text) override;
+    ChosenFile chooseSettingsFile(FileDialog dialog) override;
     void startTraceTimer() override;
     void stopTraceTimer() override;
     void closeWindow() override;
 
+    // The font of the form's controls and status bar.
+    const QFont& controlFont() const { return formFont_; }
     // The widgets themselves, for the program's own checks and pictures; null when absent.
     QWidget* mainWidget() const;
     QWidget* control(int id) const;
@@ -72,6 +77,8 @@ class QtWindow final : public Window {
     // Called by the window's widgets. True when the window may close now.
     bool onCloseEvent();
     void placeStatusBar();
+    // Ctrl+S, Ctrl+O or the form's context menu.
+    void onFormCommand(FormCommand command);
 
   private:
     class MainWidget;
@@ -81,7 +88,7 @@ class QtWindow final : public Window {
     void destroyControl(int id);
     void rebuildTabOrder();
     void showImage(QLabel* label, const Image& image);
-    QComboBox* portList() const;
+    PortListBox* portList() const;
 
     void runCloseBox();
 
@@ -89,6 +96,8 @@ class QtWindow final : public Window {
     WindowEventGate gate_;
     std::unique_ptr<MainWidget> main_;
     std::unique_ptr<QTimer> traceTimer_;
+    // The system's font, at a size at which every text fits its control.
+    QFont formFont_;
     QPointer<QStatusBar> statusBar_;
     QPointer<QLabel> statusField_;
     std::map<int, QPointer<QWidget>> controls_;

@@ -1,15 +1,18 @@
 #include "ui/win32/win32_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 // The GUIDs of the accessibility annotations are defined here, once.
 #include <initguid.h>
 #include <oleacc.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "trace/image.h"
+#include "ui/win32/form_font.h"
 
 namespace tamlo {
 namespace {
@@ -22,35 +25,6 @@ constexpr DWORD kMainStyle =
 constexpr DWORD kMainExStyle = 0;
 // The drawing area of the status bar, without its borders.
 constexpr int kStatusBarMinHeight = kStatusBarMinTextHeight;
-
-struct NativeKind {
-    const char* windowClass;
-    DWORD style;
-    DWORD exStyle;
-};
-
-NativeKind nativeKind(ControlKind kind) {
-    switch (kind) {
-        case ControlKind::EditField:
-            return {"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
-        case ControlKind::Label:
-            return {"Static", SS_LEFT, 0};
-        case ControlKind::BorderedLabel:
-            return {"Static", SS_LEFT, WS_EX_CLIENTEDGE};
-        case ControlKind::PushButton:
-            return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
-        case ControlKind::DropDownList:
-            // No integral height: the opened list takes the full 350 pixels, not a whole
-            // number of entries.
-            return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
-                    0};
-        case ControlKind::CheckBox:
-            return {"Button", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
-        case ControlKind::ImageControl:
-            return {"STATIC", SS_BITMAP, 0};
-    }
-    return {"Static", SS_LEFT, 0};
-}
 
 HMENU idAsMenu(int id) {
     return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
@@ -67,11 +41,6 @@ RECT rectInParent(HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-void useDefaultFont(HWND control) {
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
 }
 
 // Windows takes a drop-down list's closed height from its font; the form was laid out with
@@ -102,7 +71,57 @@ void fitDropDownList(HWND list, int closedHeight) {
     fitClosedHeight(list, closedHeight);
 }
 
+// The opened list is as wide as its widest entry, with the scroll bar beside it, up to the
+// screen's width; never narrower than the box.
+void fitDroppedWidth(HWND list) {
+    const LRESULT count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+    HDC dc = GetDC(list);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageA(list, CB_GETLBTEXTLEN, WPARAM(i), 0);
+        if (length <= 0) {
+            continue;
+        }
+        std::string entry(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(list, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(entry.data()));
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, entry.c_str(), static_cast<int>(length), &extent);
+        widest = std::max(widest, extent.cx);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(list, dc);
+    const int wanted =
+        static_cast<int>(widest) + GetSystemMetrics(SM_CXVSCROLL) + 4 * GetSystemMetrics(SM_CXEDGE);
+    SendMessageA(list, CB_SETDROPPEDWIDTH, WPARAM(std::min(wanted, GetSystemMetrics(SM_CXSCREEN))),
+                 0);
+}
+
 }  // namespace
+
+NativeKind nativeKind(ControlKind kind) {
+    switch (kind) {
+        case ControlKind::EditField:
+            return {"Edit", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Label:
+            return {"Static", SS_LEFT, 0};
+        case ControlKind::BorderedLabel:
+            return {"Static", SS_LEFT, WS_EX_CLIENTEDGE};
+        case ControlKind::PushButton:
+            return {"Button", WS_TABSTOP | BS_PUSHBUTTON, 0};
+        case ControlKind::DropDownList:
+            // No integral height: the opened list takes the full 350 pixels, not a whole
+            // number of entries.
+            return {"ComboBox", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT,
+                    0};
+        case ControlKind::CheckBox:
+            return {"Button", WS_TABSTOP | BS_AUTOCHECKBOX, 0};
+        case ControlKind::ImageControl:
+            return {"STATIC", SS_BITMAP, 0};
+    }
+    return {"Static", SS_LEFT, 0};
+}
 
 Win32Window::Win32Window(HINSTANCE instance) : instance_(instance) {
     // Without a program connected, the close box just closes the window.
@@ -113,6 +132,10 @@ Win32Window::~Win32Window() {
     if (window_ != nullptr) {
         DestroyWindow(window_);
     }
+    if (shortcuts_ != nullptr) {
+        DestroyAcceleratorTable(shortcuts_);
+    }
+    releaseFormFont();
     releaseTraceBitmap();
     if (accessibility_ != nullptr) {
         accessibility_->Release();
@@ -121,11 +144,9 @@ Win32Window::~Win32Window() {
 
 void Win32Window::setEvents(WindowEvents events) {
     events_ = std::move(events);
-    gate_.setEvents({
-        .controlEvent = events_.controlEvent,
-        .traceTimer = events_.traceTimer,
-        .closeBox = [this] { runCloseBox(); },
-    });
+    WindowEvents gated = events_;
+    gated.closeBox = [this] { runCloseBox(); };
+    gate_.setEvents(std::move(gated));
 }
 
 void Win32Window::runCloseBox() {
@@ -214,6 +235,9 @@ bool Win32Window::openMainWindow() {
     if (window == nullptr) {
         return false;
     }
+    releaseFormFont();
+    formFont_ = makeFormFont(window, instance_, ownsFormFont_);
+    addFormCommands(window);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     return true;
@@ -227,7 +251,7 @@ bool Win32Window::createStatusBar() {
     if (statusBar_ == nullptr) {
         return false;
     }
-    useDefaultFont(statusBar_);
+    useFormFont(statusBar_);
     SendMessageA(statusBar_, SB_SETMINHEIGHT, kStatusBarMinHeight, 0);
     // One field across the whole width: -1 lets it reach the right edge.
     int rightEdges[1] = {-1};
@@ -256,7 +280,7 @@ void Win32Window::createControl(const ControlSpec& item) {
         return;
     }
     kinds_[item.id] = item.kind;
-    useDefaultFont(control);
+    useFormFont(control);
     // A screen reader names a field after the label before it in the creation order; here
     // the labels come after their fields, so each field is given its label's text.
     nameForScreenReaders(control, item.id);
@@ -469,6 +493,70 @@ void Win32Window::setTraceImage(const Image& image) {
     traceBitmap_ = bitmap;
 }
 
+void Win32Window::addFormCommands(HWND window) {
+    // In the system menu, above Close: the form has no menu bar, and no control of its own
+    // may be added to it.
+    HMENU menu = GetSystemMenu(window, FALSE);
+    if (menu != nullptr) {
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_STRING, kSaveSettingsCommand,
+                    "&Save settings...\tCtrl+S");
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_STRING, kOpenSettingsCommand,
+                    "&Open settings...\tCtrl+O");
+        InsertMenuA(menu, SC_CLOSE, MF_BYCOMMAND | MF_SEPARATOR, 0, nullptr);
+    }
+    if (shortcuts_ == nullptr) {
+        ACCEL keys[] = {{FCONTROL | FVIRTKEY, 'S', kSaveSettingsCommand},
+                        {FCONTROL | FVIRTKEY, 'O', kOpenSettingsCommand}};
+        shortcuts_ = CreateAcceleratorTableA(keys, 2);
+    }
+}
+
+bool Win32Window::translateShortcut(MSG& message) {
+    return window_ != nullptr && shortcuts_ != nullptr &&
+           TranslateAcceleratorA(window_, shortcuts_, &message) != 0;
+}
+
+ChosenFile Win32Window::chooseSettingsFile(FileDialog dialog) {
+    if (window_ == nullptr) {
+        return {};
+    }
+    const bool save = dialog == FileDialog::Save;
+    // A long path, as the Explorer-style dialog allows.
+    std::string path(32768, '\0');
+    if (save) {
+        path.replace(0, 13, "settings.toml");
+    }
+    OPENFILENAMEA file{};
+    file.lStructSize = sizeof(file);
+    file.hwndOwner = window_;
+    file.lpstrFilter = "Settings files (*.toml, *.json)\0*.toml;*.json\0All files (*.*)\0*.*\0";
+    file.lpstrFile = path.data();
+    file.nMaxFile = static_cast<DWORD>(path.size());
+    file.lpstrTitle = save ? "Save settings" : "Open settings";
+    file.lpstrDefExt = "toml";
+    file.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
+                 (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    // Like a message box: TraceTimer ticks on, the form waits.
+    WindowEventGate::ModalScope modal(gate_);
+    if (!(save ? GetSaveFileNameA(&file) : GetOpenFileNameA(&file))) {
+        return {};
+    }
+    path.resize(std::strlen(path.c_str()));
+    return {path, path.substr(std::min<size_t>(file.nFileOffset, path.size()))};
+}
+
+void Win32Window::useFormFont(HWND control) const {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont()), FALSE);
+}
+
+void Win32Window::releaseFormFont() {
+    if (ownsFormFont_ && formFont_ != nullptr) {
+        DeleteObject(formFont_);
+    }
+    formFont_ = nullptr;
+    ownsFormFont_ = false;
+}
+
 void Win32Window::releaseTraceBitmap() {
     if (traceBitmap_ != nullptr) {
         DeleteObject(traceBitmap_);
@@ -554,6 +642,15 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
             // sent by another program during a handler, it waits for the handler's end.
             gate_.closeBox();
             return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == kSaveSettingsCommand ||
+                (wParam & 0xFFF0) == kOpenSettingsCommand) {
+                gate_.formCommand((wParam & 0xFFF0) == kSaveSettingsCommand
+                                      ? FormCommand::SaveSettings
+                                      : FormCommand::OpenSettings);
+                return 0;
+            }
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         case WM_QUERYENDSESSION:
             // The user logs off or shuts down. A handler under way (a STORE) is never cut:
             // the session is asked to wait until it is done.
@@ -581,8 +678,13 @@ LRESULT Win32Window::onMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }
 
 void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
-    // Menus and accelerators carry no control; this window has neither.
+    // Ctrl+S and Ctrl+O come as accelerators, without a control.
     if (lParam == 0) {
+        if (HIWORD(wParam) == 1 &&
+            (LOWORD(wParam) == kSaveSettingsCommand || LOWORD(wParam) == kOpenSettingsCommand)) {
+            gate_.formCommand(LOWORD(wParam) == kSaveSettingsCommand ? FormCommand::SaveSettings
+                                                                     : FormCommand::OpenSettings);
+        }
         return;
     }
     const int id = LOWORD(wParam);
@@ -602,6 +704,12 @@ void Win32Window::onCommand(WPARAM wParam, LPARAM lParam) {
             break;
         case ControlKind::DropDownList:
             isEvent = code == CBN_SELCHANGE;
+            if (code == CBN_DROPDOWN) {
+                // The list is brought up to date before it shows, and opens as wide as
+                // its widest entry.
+                gate_.portListOpening();
+                fitDroppedWidth(reinterpret_cast<HWND>(lParam));
+            }
             break;
         default:
             break;

@@ -15,6 +15,10 @@ namespace tamlo {
 
 inline constexpr UINT_PTR kTraceTimerId = 1;
 inline constexpr int kIconResourceId = 1;
+// The form's commands, from Ctrl+S and Ctrl+O and from the window's system menu (whose own
+// commands leave the four low bits to the system).
+inline constexpr WORD kSaveSettingsCommand = 0x100;
+inline constexpr WORD kOpenSettingsCommand = 0x110;
 
 class Win32Window final : public Window {
   public:
@@ -34,6 +38,15 @@ class Win32Window final : public Window {
     HWND handle() const { return window_; }
     bool isOpen() const { return window_ != nullptr; }
     HWND control(int id) const;
+    // Ctrl+S and Ctrl+O, for the program's message loop: true when message was one of them
+    // and has been handled.
+    bool translateShortcut(MSG& message);
+    // The font of the controls and the status bar: the default GUI font, smaller where
+    // the form's texts would not fit it.
+    HFONT formFont() const {
+        return formFont_ != nullptr ? formFont_
+                                    : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }
 
     bool openMainWindow() override;
     bool createStatusBar() override;
@@ -50,6 +63,7 @@ class Win32Window final : public Window {
     void createTraceImage(const Image& image) override;
     void setTraceImage(const Image& image) override;
     void showMessage(std::string_view caption, std::string_view text) override;
+    ChosenFile chooseSettingsFile(FileDialog dialog) override;
     void startTraceTimer() override;
     void stopTraceTimer() override;
     void closeWindow() override;
@@ -63,6 +77,9 @@ class Win32Window final : public Window {
     void destroyControl(int id);
     void keepLabelsUnderFields();
     void releaseTraceBitmap();
+    void useFormFont(HWND control) const;
+    void addFormCommands(HWND window);
+    void releaseFormFont();
     void nameForScreenReaders(HWND control, int id);
 
     HINSTANCE instance_;
@@ -72,12 +89,23 @@ class Win32Window final : public Window {
     std::map<int, ControlKind> kinds_;
     // The bitmap TraceImage shows; ours to delete (a static control never deletes it).
     HBITMAP traceBitmap_ = nullptr;
+    HFONT formFont_ = nullptr;
+    bool ownsFormFont_ = false;
+    HACCEL shortcuts_ = nullptr;
     WindowEvents events_;
     WindowEventGate gate_;
     // The accessibility annotations; null where COM is not set up (the window tests).
     IAccPropServices* accessibility_ = nullptr;
     bool accessibilityTried_ = false;
 };
+
+// The window class and styles a control of the table is created with.
+struct NativeKind {
+    const char* windowClass;
+    DWORD style;
+    DWORD exStyle;
+};
+NativeKind nativeKind(ControlKind kind);
 
 // A 24-bit top-down DIB section holding image; nullptr when it cannot be made.
 HBITMAP makeTraceBitmap(const Image& image);

@@ -182,6 +182,44 @@ TEST(RealTimeSessionFaults, DiscoveryLeavesOutAPortInUse) {
     EXPECT_FALSE(port.isPortOpen());
 }
 
+// A USB adapter plugged in after start-up: its tty appears in (the test's own) sysfs tree
+// and its node in /dev. The user opens PortList, finds it, chooses it, and LOAD reads it.
+TEST(RealTimeSessionFaults, AnAdapterPluggedInAfterStartUpIsListedWhenTheListOpens) {
+    namespace fs = std::filesystem;
+    sim::PtyServer server(Session::receiverOf("2.05"));
+    std::string error;
+    ASSERT_TRUE(server.start(error)) << error;
+    const fs::path root = fs::temp_directory_path() / ("tamlo-plug-" + std::to_string(getpid()));
+    fs::create_directories(root / "sys/class/tty");
+    fs::create_directories(root / "dev");
+    PosixPortOptions options;
+    options.sysfsRoot = root / "sys";
+    options.devRoot = root / "dev";
+    PosixSerialPort port(options);
+    MemoryWindow window;
+    RealClock clock;
+    Configurator configurator(window, port, clock);
+    configurator.startUp();
+    EXPECT_TRUE(window.portEntries().empty());
+
+    fs::create_directories(root / "sys/devices/usb1/1-1");
+    fs::create_directories(root / "sys/class/tty/ttyUSB0");
+    fs::create_directory_symlink(root / "sys/devices/usb1/1-1",
+                                 root / "sys/class/tty/ttyUSB0/device");
+    fs::create_symlink(server.devicePath(), root / "dev/ttyUSB0");
+    configurator.refreshPortList();
+    const std::string node = (root / "dev/ttyUSB0").string();
+    EXPECT_EQ(window.portEntries(), std::vector<std::string>{node});
+    ASSERT_TRUE(window.choosePortEntry(node));
+    configurator.dispatch(ids::PortList);
+    configurator.dispatch(ids::LoadButton);
+    EXPECT_TRUE(window.messages().empty());
+    EXPECT_EQ(window.controlText(1), "134.000 MHz");
+    configurator.dispatch(ids::QuitButton);
+    server.stop();
+    fs::remove_all(root);
+}
+
 // The receiver behind a fixed name (as /dev/serial/by-id gives one), whose cable can be
 // pulled out and put back: pulling ends its pseudo-terminal, putting it back makes a new
 // one behind the same name.

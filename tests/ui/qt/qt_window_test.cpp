@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +30,7 @@
 #include "sim/virtual_line.h"
 #include "trace/image.h"
 #include "ui/control_table.h"
+#include "ui/qt/qt_controls.h"
 #include "window_contract.h"
 
 namespace tamlo {
@@ -188,6 +192,7 @@ struct Program {
                     ++closeBoxes;
                     configurator.onCloseBox();
                 },
+            .portListOpening = [this] { configurator.refreshPortList(); },
         });
         configurator.startUp();
     }
@@ -279,6 +284,35 @@ TEST(QtWindow, StartUpCreatesEveryFixedControlAsInTheTable) {
         EXPECT_FALSE(program.window.hasControl(id)) << id;
     }
     EXPECT_TRUE(program.dispatched.empty());
+}
+
+// Every text of every generation's controls, the widest content of each field and the
+// status bar's widest texts, measured in the controls themselves with their own font and
+// style: at the system's font and at larger ones (and, run again, at twice the scale).
+TEST(QtWindow, EveryShownTextFitsItsControl) {
+    const QFont system = QApplication::font();
+    for (const QFont& font : {system, QFont(QStringLiteral("DejaVu Sans"), 11),
+                              QFont(QStringLiteral("DejaVu Serif"), 14)}) {
+        SCOPED_TRACE(font.toString().toStdString());
+        QApplication::setFont(font);
+        Program program;
+        for (const ShownText& shown : shownTexts()) {
+            SCOPED_TRACE(std::string(shown.control.name) + " '" + std::string(shown.text) + "'");
+            QWidget* widget = program.window.statusField();
+            if (shown.control.id == ids::StatusBar) {
+                program.window.setStatusText(shown.text);
+            } else {
+                program.window.createControl(shown.control);
+                program.window.setControlText(shown.control.id, shown.text);
+                widget = program.widget(shown.control.id);
+            }
+            const QFontMetrics metrics(widget->font());
+            EXPECT_LE(metrics.horizontalAdvance(fromLatin1Text(shown.text)),
+                      textRoom(widget).width());
+            EXPECT_LE(metrics.height(), textRoom(widget).height());
+        }
+    }
+    QApplication::setFont(system);
 }
 
 TEST(QtWindow, StatusBarLiesAlongTheBottomAtBothHeights) {
@@ -604,6 +638,63 @@ TEST(QtWindow, TextsPassAsLatin1) {
     program.window.setControlText(ids::RssiDisplay, "\xb5V");
     EXPECT_EQ(qobject_cast<QLabel*>(program.widget(ids::RssiDisplay))->text(),
               QString::fromUtf8("\xc2\xb5V"));
+}
+
+// An adapter plugged in after start-up is listed when the user opens the list; the chosen
+// port stays chosen and open. A long name opens whole and names itself as a tooltip.
+TEST(QtWindow, OpeningPortListBringsItUpToDateAndShowsLongNamesWhole) {
+    Program program;
+    program.chooseNextPort();
+    const std::string adapter =
+        "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0-with-a-long-tail";
+    program.line.setPorts({"COM1", adapter});
+    QComboBox* combo = program.portList();
+    combo->showPopup();
+    EXPECT_EQ(program.window.controlText(ids::PortList), "COM1");
+    EXPECT_TRUE(program.line.isPortOpen());
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(toLatin1Text(combo->itemText(1)), adapter);
+    EXPECT_EQ(toLatin1Text(combo->itemData(1, Qt::ToolTipRole).toString()), adapter);
+    EXPECT_GE(combo->view()->width(),
+              combo->view()->fontMetrics().horizontalAdvance(combo->itemText(1)));
+    combo->hidePopup();
+    EXPECT_EQ(program.dispatched, (std::vector<int>{ids::PortList}));
+    // Chosen beside an adapter of the same make, the closed box shows their difference.
+    combo->addItem(
+        QString::fromLatin1(adapter).replace(QStringLiteral("1234"), QStringLiteral("5678")));
+    program.window.setControlText(ids::PortList, adapter);
+    auto* box = dynamic_cast<PortListBox*>(combo);
+    EXPECT_TRUE(box->closedText(box->labelRoom().width()).contains(QStringLiteral("1234")));
+}
+
+// Ctrl+S and Ctrl+O are the form's commands; the file comes from Qt's own dialog, and its
+// path reaches the program as the system spells it, also outside Latin-1.
+TEST(QtWindow, CtrlSAndCtrlOChooseAFileInTheDialog) {
+    Program program;
+    std::vector<FormCommand> commands;
+    program.window.setEvents(
+        {.controlEvent = {}, .traceTimer = {}, .closeBox = {}, .formCommand = [&](FormCommand c) {
+             commands.push_back(c);
+         }});
+    program.main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(program.main()));
+    QTest::keyClick(program.widget(1), Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(program.widget(1), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(commands,
+              (std::vector<FormCommand>{FormCommand::SaveSettings, FormCommand::OpenSettings}));
+
+    const QString folder = QDir::temp().filePath(QString::fromUtf8("tamlo-\xd0\xb4"));
+    QDir().mkpath(folder);
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(folder + QStringLiteral("/rx"));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const ChosenFile chosen = program.window.chooseSettingsFile(FileDialog::Save);
+    EXPECT_EQ(chosen.path, QFile::encodeName(folder + QStringLiteral("/rx.toml")).toStdString());
+    EXPECT_EQ(chosen.name, "rx.toml");
+    QDir(folder).removeRecursively();
 }
 
 TEST(QtWindow, PortListOpensAboutThreeHundredThirtyPixelsWithAScrollBar) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "trace/image.h"
+#include "ui/win32/form_font.h"
 #include "window_contract.h"
 
 namespace tamlo {
@@ -290,7 +291,7 @@ TEST_F(Win32WindowTest, FixedControlsHaveTheNativeStylesOfTheirKinds) {
         ASSERT_NE(handle, nullptr);
         const LONG style = GetWindowLongA(handle, GWL_STYLE);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(handle, WM_GETFONT, 0, 0)),
-                  static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+                  window->formFont());
         EXPECT_EQ((style & WS_TABSTOP) != 0, takesFocus(item.kind));
         switch (item.kind) {
             case ControlKind::EditField:
@@ -337,6 +338,30 @@ TEST_F(Win32WindowTest, PortListOpensTo350PixelsWithItsList) {
     EXPECT_EQ(box.bottom - box.top, fixedControls()[11].place.height);
     SendMessageA(list, CB_SHOWDROPDOWN, FALSE, 0);
     EXPECT_TRUE(events.empty()) << "opening the list is no choice";
+}
+
+// The program brings the list up to date as it opens (here: COM1 went, a long name came);
+// the list opens as wide as its widest entry.
+TEST_F(Win32WindowTest, OpeningPortListLetsTheProgramBringItUpToDateFirst) {
+    const std::string wide = "COM42 and a name as long as no COM port's";
+    window->setEvents({.controlEvent = [this](int id) { events.push_back(id); },
+                       .traceTimer = {},
+                       .closeBox = {},
+                       .portListOpening =
+                           [&] {
+                               window->clearPortList();
+                               window->appendPortList(wide);
+                           }});
+    window->appendPortList("COM1");
+    HWND list = control(ids::PortList);
+    SendMessageA(list, CB_SHOWDROPDOWN, TRUE, 0);
+    pump(20);
+    EXPECT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 1);
+    RECT box{};
+    GetWindowRect(list, &box);
+    EXPECT_GT(SendMessageA(list, CB_GETDROPPEDWIDTH, 0, 0), box.right - box.left);
+    SendMessageA(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_TRUE(events.empty());
 }
 
 TEST_F(Win32WindowTest, TabMovesThroughFocusTakingControlsInCreationOrderAndWraps) {
@@ -389,20 +414,29 @@ TEST_F(Win32WindowTest, StatusBarIsOneFullWidthFieldOnTheBottomEdgeAtBothHeights
     }
 }
 
-TEST_F(Win32WindowTest, CopyrightLineFitsTheStatusBarField) {
-    HWND bar = control(ids::StatusBar);
-    ASSERT_NE(bar, nullptr);
-    const std::string line(kCopyrightLine);
-    HDC dc = GetDC(bar);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(bar, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32A(dc, line.c_str(), static_cast<int>(line.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(bar, dc);
-    RECT field{};
-    SendMessageA(bar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&field));
-    // The field draws its text a few pixels in from its border.
-    EXPECT_LE(extent.cx, field.right - field.left - 6);
+// Every text of every generation's controls, the widest content of each field and the
+// status bar's widest texts, as the controls themselves measure them with their font; the
+// font is the default GUI font's face, no larger than it.
+TEST_F(Win32WindowTest, EveryShownTextFitsItsControl) {
+    LOGFONTA system{};
+    LOGFONTA form{};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(system), &system);
+    GetObjectA(window->formFont(), sizeof(form), &form);
+    EXPECT_STREQ(form.lfFaceName, system.lfFaceName);
+    EXPECT_LE(std::labs(form.lfHeight), std::labs(system.lfHeight));
+    for (const ShownText& shown : shownTexts()) {
+        SCOPED_TRACE(std::string(shown.control.name) + " '" + std::string(shown.text) + "'");
+        if (shown.control.id == ids::StatusBar) {
+            window->setStatusText(shown.text);
+        } else {
+            window->createControl(shown.control);
+            if (shown.control.id == ids::PortList) {
+                window->appendPortList(shown.text);
+            }
+            window->setControlText(shown.control.id, shown.text);
+        }
+        EXPECT_LE(textOverflow(control(shown.control.id)), 0);
+    }
 }
 
 // What the clock's pause service does while a handler waits on the receiver: the window is
