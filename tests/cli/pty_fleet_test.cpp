@@ -70,6 +70,15 @@ struct Receivers {
             servers.push_back(std::move(server));
         }
     }
+    // The servers log from their own threads into logs: they stop before logs goes.
+    ~Receivers() {
+        for (const auto& server : servers) {
+            server->stop();
+        }
+    }
+    Receivers(const Receivers&) = delete;
+    Receivers& operator=(const Receivers&) = delete;
+
     bool heard(size_t i, const std::string& command) {
         std::lock_guard lock(mutex);
         for (const std::string& line : logs[i]) {
