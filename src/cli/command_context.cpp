@@ -103,16 +103,23 @@ PortDirectory& CommandContext::directory() {
 std::vector<NamedPort> CommandContext::knownPorts() {
     std::vector<NamedPort> known;
     if (options_.simulate) {
-        NamedPort sim;
-        sim.name = std::string(kSimulatedPort);
-        sim.device = fleet_.devices[sim.name];
-        sim.details.device = sim.device;
-        known.push_back(std::move(sim));
+        known.push_back(simulatedPort());
     }
     for (NamedPort& port : directory().all()) {
         known.push_back(std::move(port));
     }
     return known;
+}
+
+// Known by its name, as a named port is, so its backup is sim.toml and not named after
+// whichever pseudo-terminal it got this time.
+NamedPort CommandContext::simulatedPort() {
+    NamedPort sim;
+    sim.name = std::string(kSimulatedPort);
+    sim.device = fleet_.devices[sim.name];
+    sim.details.device = sim.device;
+    sim.named = true;
+    return sim;
 }
 
 PortOpening CommandContext::probeOpen(const NamedPort& port) {
@@ -183,7 +190,7 @@ std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
     for (const std::string& text : given) {
         // Two workers on one line would garble both conversations.
         NamedPort resolved = text == kSimulatedPort && options_.simulate
-                                 ? NamedPort{text, fleet_.devices[text], {}, {}, false}
+                                 ? simulatedPort()
                                  : directory().resolve(text);
         if (std::find(names.begin(), names.end(), resolved.name) != names.end()) {
             note(text + " is named more than once; it is used once");

@@ -68,6 +68,7 @@ class CommandContext {
 
   private:
     std::optional<SettingsFile> accept(FileParse parsed, const std::string& shown);
+    NamedPort simulatedPort();
     void tick(FleetProgress& progress, class ProgressBars* bars);
 
     const Options& options_;

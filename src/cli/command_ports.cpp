@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/command_context.h"
+#include "cli/options.h"
 #include "cli/receiver_jobs.h"
 #include "text/latin1.h"
 
@@ -87,7 +88,8 @@ int commandPorts(CommandContext& run) {
         // For shell completion: the names a port can be given by, opening nothing.
         for (const NamedPort& port : known) {
             run.out() << port.name << "\n";
-            if (port.named && !port.device.empty()) {
+            // The simulated receiver's pseudo-terminal ends with this run.
+            if (port.named && !port.device.empty() && port.name != kSimulatedPort) {
                 run.out() << port.device << "\n";
             }
         }

@@ -18,7 +18,7 @@ struct NamedPort {
     std::string device;   // what is opened; empty when nothing leads anywhere
     PortDetails details;  // what the system tells of the device
     std::string problem;  // why there is no device ("no adapter with USB serial number ...")
-    bool named = false;   // the name comes from the ports files
+    bool named = false;   // the name comes from the ports files (or is "sim")
 };
 
 class PortDirectory {

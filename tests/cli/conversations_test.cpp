@@ -472,6 +472,7 @@ TEST_F(Commands, AFleetKnownByName) {
              "b/mast-south.toml\n"
              "read: 2 receivers: 2 saved, 0 failed\n"},
         {{"diff", d + "b/mast-north.toml"}, 0, "mast-north and " + d + "b/mast-north.toml: equal"},
+        {{"--simulate", "read", "-o", d + "s/"}, 0, "saved to " + d + "s/sim.toml"},
         {{"set", "threshold=50", "channel3=136.75", "-p", "COM1"},
          0,
          "mast-north: changed, verified\n  channel 3: 136.500 -> 136.750 MHz\n"
@@ -512,6 +513,7 @@ TEST_F(Commands, AFleetKnownByName) {
     };
     const std::string portsFile = file("ports.toml", "");
     fleet.portsFiles = {(dir_ / "none.toml").string(), portsFile};
+    fleet.simulator = "COM2";
     for (const Case& c : cases) {
         std::ofstream(portsFile, std::ios::binary) << (c.ports.empty() ? names : c.ports);
         EXPECT_EQ(fleet.run(c.args), c.status) << c.args.front();

@@ -64,7 +64,11 @@ class VirtualFleet {
                     return described;
                 },
             .portsFiles = portsFiles,
-            .startSimulator = nullptr,
+            .startSimulator =
+                [this](const std::string&, std::string& device, std::string&) {
+                    device = simulator;
+                    return !simulator.empty();
+                },
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = [] { return int64_t{0}; },
             .files = files,
@@ -89,6 +93,7 @@ class VirtualFleet {
     PlatformFileStore files;
     std::map<std::string, PortDetails> details;  // what the system tells of each port
     std::vector<std::string> portsFiles;
+    std::string simulator;  // the port --simulate's receiver is on, if any
 
   private:
     // The receiver's line, with the wire log of what was sent on it.
