@@ -146,6 +146,9 @@ void CommandContext::enlist(NamedPort port) {
     } else if (port.device != port.name && !fleet_.devices.contains(port.name)) {
         fleet_.devices[port.name] = port.device;
     }
+    if (!port.meant.empty()) {
+        fleet_.meant[port.name] = port.meant;
+    }
     const std::string name = port.name;
     ports_.insert_or_assign(name, std::move(port));
 }

@@ -66,9 +66,12 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     }
     const auto device = options.devices.find(name);
     const std::string& opened = device == options.devices.end() ? name : device->second;
+    const auto meant = options.meant.find(name);
+    const std::string orMeant =
+        meant == options.meant.end() ? "" : " (did you mean " + meant->second + "?)";
     std::unique_ptr<Connection> connection = connect(opened);
     if (!connection) {
-        report.fail("no such port");
+        report.fail("no such port" + orMeant);
         return report;
     }
     std::unique_ptr<LoggingSerialPort> logged;
@@ -81,7 +84,8 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     InterruptibleClock clock(connection->clock(), progress, watched.failed());
     const PortOpening opening = watched.openPort(opened);
     if (!opening) {
-        report.fail("the port does not open: " + describeRefusal(opening));
+        report.fail("the port does not open: " + describeRefusal(opening) +
+                    (opening.refusal == OpenRefusal::Missing ? orMeant : ""));
         return report;
     }
     Line line{watched, clock};

@@ -36,6 +36,8 @@ struct FleetOptions {
     std::map<std::string, std::string> devices;
     // Names that lead to no device, and why: each fails with that reason.
     std::map<std::string, std::string> refused;
+    // Names that are no port but near one the ports files know: told when they do not open.
+    std::map<std::string, std::string> meant;
     // Called on the calling thread every pollMs while the workers run (progress, signals),
     // and once when they have all finished.
     std::function<void()> onTick;

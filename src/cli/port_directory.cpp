@@ -1,6 +1,9 @@
 #include "cli/port_directory.h"
 
 #include <algorithm>
+#include <string_view>
+
+#include "files/setting_keys.h"
 
 namespace tamlo::cli {
 
@@ -94,7 +97,17 @@ NamedPort PortDirectory::resolve(const std::string& given) const {
     if (const PortName* entry = names_.find(given)) {
         return fromName(*entry);
     }
-    return fromDevice(given);
+    NamedPort port = fromDevice(given);
+    // "mast-nroth" is no device; should it not open, the name it was meant to be is told.
+    if (!port.named &&
+        std::find(systemPorts_.begin(), systemPorts_.end(), given) == systemPorts_.end()) {
+        std::vector<std::string_view> names;
+        for (const PortName& entry : names_.names) {
+            names.emplace_back(entry.name);
+        }
+        port.meant = std::string(nearestName(given, names).value_or(""));
+    }
+    return port;
 }
 
 std::vector<NamedPort> PortDirectory::all() const {

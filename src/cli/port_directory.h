@@ -18,6 +18,7 @@ struct NamedPort {
     std::string device;   // what is opened; empty when nothing leads anywhere
     PortDetails details;  // what the system tells of the device
     std::string problem;  // why there is no device ("no adapter with USB serial number ...")
+    std::string meant;    // a known name near a given one that is none ("mast-north")
     bool named = false;   // the name comes from the ports files (or is "sim")
 };
 

@@ -497,6 +497,7 @@ TEST_F(Commands, AFleetKnownByName) {
          0,
          "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
         {{"read", "-p", "gone"}, 1, "gone: no adapter with USB serial number QQ is plugged in"},
+        {{"get", "-p", "mast-nroth"}, 1, "no such port (did you mean mast-north?)"},
         {{"set", "threshold=5O"}, 2, "settings.threshold: wrong type: expected a whole number"},
         {{"completion", "bash"}, 0, "complete -F _tamlo tamlo"},
         {{"read"}, 2, "read: name a port with -p PORT, or use --all", "\n"},
