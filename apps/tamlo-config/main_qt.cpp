@@ -166,13 +166,7 @@ int run(int argc, char** argv) {
         .closeBox = [&] { configurator.onCloseBox(); },
         .portListOpening = [&] { configurator.refreshPortList(); },
         .formCommand =
-            [&](tamlo::FormCommand command) {
-                if (command == tamlo::FormCommand::SaveSettings) {
-                    configurator.saveSettings(files);
-                } else {
-                    configurator.openSettings(files);
-                }
-            },
+            [&](tamlo::FormCommand command) { configurator.onFormCommand(command, files); },
     });
 
     std::cerr << tamlo::refusedPortNotices(configurator.startUp(), commandLine.devices)

@@ -37,13 +37,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             },
         .portListOpening = [&] { configurator.refreshPortList(); },
         .formCommand =
-            [&](tamlo::FormCommand command) {
-                if (command == tamlo::FormCommand::SaveSettings) {
-                    configurator.saveSettings(files);
-                } else {
-                    configurator.openSettings(files);
-                }
-            },
+            [&](tamlo::FormCommand command) { configurator.onFormCommand(command, files); },
     });
 
     configurator.startUp();

@@ -95,14 +95,13 @@ void Configurator::refreshPortList() {
     chosenPortWent_ = true;
 }
 
-void Configurator::saveSettings(FileStore& files) {
-    if (!finished_) {
-        saveForm(window_, state_, files);
+void Configurator::onFormCommand(FormCommand command, FileStore& files) {
+    if (finished_) {
+        return;
     }
-}
-
-void Configurator::openSettings(FileStore& files) {
-    if (!finished_) {
+    if (command == FormCommand::SaveSettings) {
+        saveForm(window_, state_, files);
+    } else {
         openIntoForm(window_, state_, files);
     }
 }

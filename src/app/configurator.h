@@ -13,6 +13,7 @@
 #include "serial/discovery.h"
 #include "serial/exchange.h"
 #include "ui/window.h"
+#include "ui/window_events.h"
 
 namespace tamlo {
 
@@ -32,10 +33,9 @@ class Configurator {
     // chosen while its port is there; if it went, its port is closed and LOAD, STORE and
     // Trace say "Communication Port not available" until the next choice.
     void refreshPortList();
-    // Ctrl+S: what STORE would send from the form now, as a settings file.
-    void saveSettings(FileStore& files);
-    // Ctrl+O: a settings file into the form's fields; nothing is sent.
-    void openSettings(FileStore& files);
+    // Ctrl+S: what STORE would send from the form now, as a settings file. Ctrl+O: a
+    // settings file into the form's fields; nothing is sent.
+    void onFormCommand(FormCommand command, FileStore& files);
     // The window's close box: the exit sequence alone.
     void onCloseBox();
     // True once QUIT or the close box has run the exit sequence; the event loop ends.

@@ -179,13 +179,13 @@ TEST(Configurator, SaveThenOpenGivesTheSameFormAndTheSameStore) {
         };
         const ChosenFile file{std::string("/home/") + name, name};
         p.window.fileAnswers = {file, file};
-        p.configurator.saveSettings(store);
+        p.configurator.onFormCommand(FormCommand::SaveSettings, store);
         const std::string saved = storeBytes();
         for (int id : {1, 2, ids::ThresholdField, ids::AudioLevelField}) {
             p.window.setControlText(id, "9");
         }
         p.window.setControlState(ids::DiversityOrLnaCheck, 0);
-        p.configurator.openSettings(store);
+        p.configurator.onFormCommand(FormCommand::OpenSettings, store);
         EXPECT_EQ(p.window.controlText(2), "135.255 MHz");
         EXPECT_EQ(p.window.statusText(),
                   "Form holds the values of " + std::string(name) + "; STORE writes them");
@@ -216,7 +216,7 @@ TEST(Configurator, SaveNamesTheFieldsStoreWouldRefuseAndWritesNothing) {
         MemoryFiles store;
         p.load("2.05");
         p.window.setControlText(c.id, c.text);
-        p.configurator.saveSettings(store);
+        p.configurator.onFormCommand(FormCommand::SaveSettings, store);
         ASSERT_EQ(p.window.messages().size(), 1u);
         EXPECT_EQ(p.window.messages().back().second,
                   "Nothing was saved:\n" + std::string(c.message));
@@ -238,7 +238,7 @@ TEST(Configurator, OpenFillsTheFormOrSaysWhyNot) {
     p.window.fileAnswers = {
         {"gen3.toml", "gen3.toml"}, {"bad.toml", "bad.toml"}, {"none.toml", "none.toml"}};
     for (int open = 0; open < 3; ++open) {
-        p.configurator.openSettings(store);
+        p.configurator.onFormCommand(FormCommand::OpenSettings, store);
     }
     EXPECT_EQ(p.window.controlText(1), "138.500 MHz");
     ASSERT_EQ(p.window.messages().size(), 3u);
