@@ -2,9 +2,6 @@
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +18,7 @@
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
+#include "support/child_process.h"
 
 namespace tamlo::cli {
 namespace {
@@ -224,28 +222,9 @@ TEST(PtyFleet, SignalsDuringAWrite) {
     for (const Case& c : cases) {
         Receivers receivers(1);
         const std::string& device = receivers.devices[0];
-        int outPipe[2];
-        int errPipe[2];
-        ASSERT_EQ(pipe(outPipe), 0);
-        ASSERT_EQ(pipe(errPipe), 0);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-        posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-        std::vector<std::string> args = {TAMLO_BINARY, "write", "-p", device, file};
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        pid_t child = 0;
         const int64_t start = nowMs();
-        ASSERT_EQ(posix_spawn(&child, TAMLO_BINARY, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        close(outPipe[1]);
-        close(errPipe[1]);
+        sim::testing::ChildProcess child({TAMLO_BINARY, "write", "-p", device, file});
+        ASSERT_GT(child.pid, 0) << c.name;
         // Once the write has begun (channel 1 is through for the second request), however
         // long a loaded machine took to get there.
         const int64_t giveUp = nowMs() + 10000;
@@ -254,27 +233,18 @@ TEST(PtyFleet, SignalsDuringAWrite) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (c.signal == 0) {
-            close(outPipe[0]);
+            child.closeOut();
         }
         for (int k = 0; k < c.times; ++k) {
-            kill(child, c.signal);
+            kill(child.pid, c.signal);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        int status = 0;
-        waitpid(child, &status, 0);
+        const int exit = child.wait(60000);
         const int64_t took = nowMs() - start;
-        std::string text;
-        char buffer[256];
-        for (int fd : {c.signal == 0 ? -1 : outPipe[0], errPipe[0]}) {
-            for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) {
-                text.append(buffer, static_cast<size_t>(n));
-            }
-            if (fd >= 0) {
-                close(fd);
-            }
-        }
-        ASSERT_TRUE(WIFEXITED(status)) << c.name;
-        EXPECT_EQ(WEXITSTATUS(status), c.exit) << c.name << ": " << text;
+        const std::string text = sim::testing::ChildProcess::readFrom(child.out, 1000, false) +
+                                 sim::testing::ChildProcess::readFrom(child.err, 1000, false);
+        ASSERT_GE(exit, 0) << c.name << ": ended by a signal or not at all: " << text;
+        EXPECT_EQ(exit, c.exit) << c.name << ": " << text;
         EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
         if (c.times == 1) {
             EXPECT_NE(text.find("; the other ports are skipped; Ctrl-C again stops at once"),
