@@ -38,13 +38,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             result.simulate = true;
         } else if (arg.starts_with("--simulate=")) {
             const std::string version = arg.substr(11);
-            if (sim::validFirmwareVersion(version)) {
+            if (const std::string problem = firmwareVersionProblem(version); problem.empty()) {
                 result.simulate = true;
                 result.simulatedVersion = version;
             } else {
                 result.unknown.push_back(arg);
-                result.problems.push_back("invalid firmware version '" + version +
-                                          "' (a decimal number such as 2.05 is expected)");
+                result.problems.push_back(problem);
             }
         } else {
             result.unknown.push_back(arg);
@@ -62,7 +61,9 @@ std::string usageText() {
            "  DEVICE               a serial device to list besides the ports found on this\n"
            "                       machine, e.g. /dev/serial/by-id/... or a pseudo-terminal\n"
            "  --simulate[=VERSION] run a simulated receiver with that firmware version\n"
-           "                       (default 2.05), list its device first and choose it\n"
+           "                       (default " +
+           std::string(kDefaultSimulatedVersion) +
+           "), list its device first and choose it\n"
            "  --exit-when-shown    print 'shown' and the monotonic clock in nanoseconds when\n"
            "                       the window first paints, then exit (times start-up)\n"
            "  --log FILE           append every byte sent and received, with its time in\n"

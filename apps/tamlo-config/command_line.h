@@ -10,10 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/options.h"
+
 namespace tamlo {
 
 inline constexpr std::string_view kProgramName = "tamlo-config";
-inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
 // Printed by --version after the program's name and version.
 inline constexpr std::string_view kLicenceNotice =
     "Copyright (c) 2026 the Tamlo configurator developers\n"

@@ -24,7 +24,6 @@ constexpr std::array<SettingKey, 10> kKeys{{
     {"lna_supply", KeyKind::Switch},
 }};
 
-constexpr int64_t kMhzBaseKhz = 130'000;  // channel codes count kHz above 130 MHz
 constexpr int kMaxDecimals = 3;
 // More integer digits than this cannot be a channel; it also keeps the sum in range.
 constexpr size_t kMaxIntegerDigits = 9;
@@ -148,19 +147,11 @@ std::optional<int32_t> channelCodeOfText(std::string_view text) {
     if (i != number.size()) {
         return std::nullopt;
     }
-    const int64_t code = khz - kMhzBaseKhz;
+    const int64_t code = khz - kChannelBaseKhz;
     if (!kChannelCodes.holds(code)) {
         return std::nullopt;
     }
     return static_cast<int32_t>(code);
-}
-
-std::string channelCodeText(int32_t channelCode) {
-    const int64_t khz = kMhzBaseKhz + channelCode;
-    const int64_t magnitude = khz < 0 ? -khz : khz;
-    std::string fraction = formatInteger(magnitude % 1000);
-    fraction.insert(0, 3 - fraction.size(), '0');
-    return (khz < 0 ? "-" : "") + formatInteger(magnitude / 1000) + "." + fraction;
 }
 
 IntegerRange thresholdRange() {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "protocol/generation.h"
+#include "protocol/settings.h"
 #include "protocol/write_settings.h"
 
 namespace tamlo {
@@ -40,8 +41,6 @@ std::optional<std::string_view> nearestSettingKey(std::string_view name);
 // optionally "MHz" (one blank before it or none): "138.5", "138.500", "138.500 MHz". The
 // code, or nothing when the text is not of that form or out of range.
 std::optional<int32_t> channelCodeOfText(std::string_view text);
-// 8500 gives "138.500".
-std::string channelCodeText(int32_t channelCode);
 
 // The thresholds some generation reads back as written, and the audio levels some takes.
 IntegerRange thresholdRange();

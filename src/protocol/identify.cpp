@@ -70,4 +70,12 @@ bool validFirmwareVersion(std::string_view text) {
     return text.back() != '.';
 }
 
+std::string firmwareVersionProblem(std::string_view text) {
+    if (validFirmwareVersion(text)) {
+        return {};
+    }
+    return "invalid firmware version '" + std::string(text) + "' (a decimal number such as " +
+           std::string(kDefaultSimulatedVersion) + " is expected)";
+}
+
 }  // namespace tamlo

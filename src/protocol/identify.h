@@ -26,5 +26,9 @@ VersionReply judgeVersionReply(std::string_view reply);
 // A version as a user gives it for the simulated receiver ("1.90", "2"): digits with at
 // most one point, not at the end; at most eight characters.
 bool validFirmwareVersion(std::string_view text);
+// The version the simulated receiver reports when the user names none.
+inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
+// Why a version given for the simulated receiver is refused; empty when it is valid.
+std::string firmwareVersionProblem(std::string_view text);
 
 }  // namespace tamlo

@@ -4,6 +4,14 @@
 
 namespace tamlo {
 
+std::string channelCodeText(int32_t channelCode) {
+    const int64_t khz = kChannelBaseKhz + channelCode;
+    const int64_t magnitude = khz < 0 ? -khz : khz;
+    std::string fraction = formatInteger(magnitude % 1000);
+    fraction.insert(0, 3 - fraction.size(), '0');
+    return (khz < 0 ? "-" : "") + formatInteger(magnitude / 1000) + "." + fraction;
+}
+
 namespace {
 
 // The single nearest to 0.00001, widened. It lifts a quotient such as 4.07, whose nearest

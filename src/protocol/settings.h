@@ -46,6 +46,12 @@ inline bool lnaSupplyOn(int32_t level) {
     return level > kLnaOnAbove;
 }
 
+// Channel codes count kHz above 130 MHz: 8500 is 138.500 MHz.
+inline constexpr int64_t kChannelBaseKhz = 130'000;
+// A channel code as the receiver's text block and a settings file write it: 8500 gives
+// "138.500".
+std::string channelCodeText(int32_t channelCode);
+
 // Channel value (10 kHz steps above 130 MHz) to the form's text, e.g. 850 -> "138.500 MHz".
 std::string formatChannelText(int32_t channelFreq);
 

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <limits>
 
+#include "serial/serial_port.h"
+
 namespace tamlo::sim {
 
 inline constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 inline constexpr int64_t kNsPerMs = 1'000'000;
 inline constexpr int64_t kBitsPerCharacter = 11;
-inline constexpr int64_t kLineBaud = 1200;
+inline constexpr int64_t kLineBaud = kBaudRate;  // the port's own setting
 // 1200 characters take exactly 11 s; every shorter stretch is rounded down from that.
 inline constexpr int64_t kCharactersPerRebase = kLineBaud;
 inline constexpr int64_t kRebaseNs = kBitsPerCharacter * 1'000'000'000;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "protocol/settings.h"
+
 namespace tamlo::sim {
 namespace {
 
@@ -108,7 +110,7 @@ bool parseMegahertz(const std::string& text, int32_t& channelCode) {
     if (!parseWhole(whole, 130, 139, megahertz) || !parseWhole(decimals, 0, 999, kilohertz)) {
         return false;
     }
-    channelCode = (megahertz - 130) * 1000 + kilohertz;
+    channelCode = static_cast<int32_t>(int64_t{megahertz} * 1000 + kilohertz - kChannelBaseKhz);
     return true;
 }
 

@@ -40,15 +40,6 @@ uint8_t low8(int64_t value) {
     return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF);
 }
 
-// kHz above 130 MHz as the text block shows it: "138.500".
-std::string frequencyText(int32_t channelCode) {
-    const int64_t kHz = 130'000 + static_cast<int64_t>(channelCode);
-    const int64_t magnitude = kHz < 0 ? -kHz : kHz;
-    std::string fraction = std::to_string(magnitude % 1000);
-    fraction.insert(0, 3 - fraction.size(), '0');
-    return (kHz < 0 ? "-" : "") + std::to_string(magnitude / 1000) + "." + fraction;
-}
-
 }  // namespace
 
 std::string Receiver::versionReply() const {
@@ -94,7 +85,7 @@ std::string Receiver::textBlockReply() const {
     std::string body = "tamlo fw " + settings_.version + "\r\n";
     for (size_t line = 0; line < 2; ++line) {
         for (size_t i = line * 3; i < line * 3 + 3; ++i) {
-            body += "CH" + std::to_string(i + 1) + ":" + frequencyText(code[i]);
+            body += "CH" + std::to_string(i + 1) + ":" + channelCodeText(code[i]);
             body += i % 3 == 2 ? "\r\n" : " ";
         }
     }

@@ -59,12 +59,6 @@ void VirtualLine::advanceMs(int64_t ms) {
     }
 }
 
-void VirtualLine::advanceNs(int64_t ns) {
-    if (ns > 0) {
-        runTo(nowNs_ + ns);
-    }
-}
-
 void VirtualLine::inject(std::string_view bytes) {
     catchUp();
     link_.inject(bytes, nowNs_);

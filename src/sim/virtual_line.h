@@ -45,7 +45,6 @@ class VirtualLine : public SerialPort, public Clock {
     int64_t nowMs() const { return nowNs_ / kNsPerMs; }
     // Idle time passes (the receiver goes on transmitting meanwhile).
     void advanceMs(int64_t ms);
-    void advanceNs(int64_t ns);
 
     // The far end sends these bytes now, paced like any reply.
     void inject(std::string_view bytes);

@@ -18,7 +18,7 @@
 #include <memory>
 #include <utility>
 
-#include "ui/qt/qt_window.h"
+#include "ui/qt/latin1_text.h"
 
 namespace tamlo {
 

@@ -95,15 +95,6 @@ QImage toQImage(const Image& image) {
 
 }  // namespace
 
-std::string toLatin1Text(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-QString fromLatin1Text(std::string_view text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QtWindow::QtWindow() : traceTimer_(std::make_unique<QTimer>()) {
     traceTimer_->setInterval(kTraceTimerPeriodMs);
     // A coarse timer may fire up to 5 % early; the receiver is polled once a second, not more.

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/qt/latin1_text.h"
 #include "ui/window.h"
 #include "ui/window_events.h"
 
@@ -63,8 +64,6 @@ class QtWindow final : public Window {
     void stopTraceTimer() override;
     void closeWindow() override;
 
-    // The font of the form's controls and status bar.
-    const QFont& controlFont() const { return formFont_; }
     // The widgets themselves, for the program's own checks and pictures; null when absent.
     QWidget* mainWidget() const;
     QWidget* control(int id) const;
@@ -109,10 +108,5 @@ class QtWindow final : public Window {
     bool closing_ = false;
     bool endRequested_ = false;
 };
-
-// Texts cross between the core's 8-bit strings and Qt as Latin-1; a character outside
-// Latin-1 becomes '?'.
-std::string toLatin1Text(const QString& text);
-QString fromLatin1Text(std::string_view text);
 
 }  // namespace tamlo
