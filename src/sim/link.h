@@ -29,6 +29,10 @@ class Link {
     // Bytes put on the line from the receiver's end at atNs, as if it had sent them; lets
     // a test present the program with any reply at all.
     void inject(std::string_view bytes, int64_t atNs);
+    // Whether the line takes more bytes from the program now. A real port's sender waits
+    // while 1200 baud carries what it wrote; a pseudo-terminal would let a program write
+    // megabytes at once, so its server reads on only while this few are still in flight.
+    bool takesMore() const { return toReceiver_.size() < static_cast<size_t>(kQueueSize); }
     // When something next happens: a byte reaches either end, or the receiver's silence
     // deadline passes. kNever when the line is quiet.
     int64_t nextEventNs();

@@ -253,6 +253,9 @@ void PtyServer::serve() {
             log(formatEvent({now, now, "(device opened)", "", false}));
         }
 
+        if (!link.takesMore()) {
+            fds[1].events = 0;  // hang-ups still come; bytes wait in the terminal's buffer
+        }
         const int ready = poll(fds, 2, timeoutMs);
         if (ready < 0) {
             if (errno != EINTR) {

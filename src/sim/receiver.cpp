@@ -311,6 +311,9 @@ bool Receiver::applyWrite(const Pending& command, std::string& note) {
 }
 
 void Receiver::log(Event event) {
+    if (events_.size() == kEventsKept) {
+        events_.pop_front();
+    }
     events_.push_back(std::move(event));
     if (sink_) {
         sink_(events_.back());

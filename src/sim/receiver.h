@@ -17,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -78,6 +79,9 @@ inline constexpr int64_t kProcessingNs = 3'000'000;
 inline constexpr int64_t kCommandSilenceNs = 600'000'000;
 // No command is longer than this; a longer run of digits is line noise.
 inline constexpr size_t kMaxArgumentLength = 10;
+// The receiver remembers the latest events heard, not all: it may run for months, and
+// a stray stream into its line is an event a byte.
+inline constexpr size_t kEventsKept = 4096;
 
 class Receiver {
   public:
@@ -115,9 +119,9 @@ class Receiver {
     // Hands over the bytes produced since the last call, in transmission order.
     std::vector<Transmit> takeOutput();
 
-    // Everything heard, in order.
-    const std::vector<Event>& events() const { return events_; }
-    // The texts of the commands understood (whether carried out or not), in order.
+    // What was heard, in order: the latest kEventsKept events.
+    const std::deque<Event>& events() const { return events_; }
+    // The texts of the commands understood among them (whether carried out or not).
     std::vector<std::string> commandLog() const;
     // Told of every event as it is logged; the pseudo-terminal server prints them.
     void setEventSink(std::function<void(const Event&)> sink) { sink_ = std::move(sink); }
@@ -150,7 +154,7 @@ class Receiver {
     Pending command_;
     int64_t clockNs_ = 0;  // the latest time seen
     std::vector<Transmit> output_;
-    std::vector<Event> events_;
+    std::deque<Event> events_;
     std::function<void(const Event&)> sink_;
 };
 

@@ -12,6 +12,7 @@
 #include "protocol/settings.h"
 #include "serial/exchange.h"
 #include "sim/line_timing.h"
+#include "sim/link.h"
 #include "sim/virtual_line.h"
 #include "text/conversions.h"
 
@@ -337,6 +338,21 @@ TEST(Receiver, AnOpenCommandEndsAfterSilence) {
     EXPECT_EQ(event.text, "T45");
     EXPECT_EQ(event.atNs, kCharacterNs);
     EXPECT_EQ(event.endNs, 500 * kNsPerMs + kCharacterNs);
+}
+
+// A stray stream into the line must not grow the receiver without end: it remembers the
+// latest events, and the line holds only a port's queue of bytes in flight.
+TEST(Receiver, MemoryStaysBoundedWhateverItHears) {
+    Link link;
+    for (size_t i = 0; i < kEventsKept + 5; ++i) {
+        link.send('\r', 0);
+    }
+    EXPECT_FALSE(link.takesMore());
+    const int64_t through = charactersNs(static_cast<int64_t>(kEventsKept + 5));
+    link.runUntil(through, [](uint8_t, int64_t) {});
+    EXPECT_TRUE(link.takesMore());
+    ASSERT_EQ(link.receiver().events().size(), kEventsKept);
+    EXPECT_EQ(link.receiver().events().back().endNs, through);
 }
 
 TEST(Receiver, FaultsShapeTheVersionReply) {
