@@ -21,7 +21,7 @@ void readEntry(std::string_view name, const toml::node& node, SettingsBuilder& b
     const Place place = tomlPlace(node.source());
     PortName entry{std::string(name), {}, {}};
     if (const auto* text = node.as_string()) {
-        entry.device = utf8ToLatin1(text->get());
+        entry.device = text->get();
     } else if (const auto* table = node.as_table()) {
         for (auto&& [key, value] : *table) {
             const auto* text = value.as_string();
@@ -38,7 +38,7 @@ void readEntry(std::string_view name, const toml::node& node, SettingsBuilder& b
                                   ": expected a non-empty string, found " +
                                   std::string(tomlTypeName(value.type())));
             } else {
-                *field = utf8ToLatin1(text->get());
+                *field = text->get();
             }
         }
     } else {
@@ -84,7 +84,7 @@ PortsFileParse parsePortsFile(std::string_view text, const std::string& fileName
             const Place place = tomlPlace(key.source());
             if (key.str() == kDefaultKey) {
                 if (const auto* name = node.as_string(); name != nullptr && !name->get().empty()) {
-                    result.ports.defaultPort = utf8ToLatin1(name->get());
+                    result.ports.defaultPort = name->get();
                 } else {
                     builder.error(place, "default: expected the name of a port, as a string");
                 }

@@ -88,7 +88,7 @@ void SettingsBuilder::sourceText(std::string_view name, std::string_view value) 
                          : name == "read_at"    ? &source.readAt
                                                 : nullptr;
     if (field != nullptr) {
-        *field = utf8ToLatin1(value);
+        *field = std::string(value);  // names and paths: the system's own bytes
     }
 }
 

@@ -14,23 +14,34 @@ namespace tamlo {
 
 namespace {
 
-// A TOML basic string; bytes outside printable ASCII as escapes of their Latin-1 code, so
-// that the file holds only characters every reader takes.
+// A TOML basic string: UTF-8 characters as they are (TOML files are UTF-8), control
+// characters and every byte that is not part of a UTF-8 character as escapes of their
+// Latin-1 code, so that the file holds only characters every reader takes.
 std::string tomlString(std::string_view bytes) {
     std::string out = "\"";
-    for (const char ch : bytes) {
-        const auto byte = static_cast<unsigned char>(ch);
+    for (size_t i = 0; i < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const size_t length = utf8CharacterLength(bytes, i);
+        // U+0080 to U+009F are controls too.
+        const bool c1Control =
+            length == 2 && byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0;
         if (byte == '"' || byte == '\\') {
             out += '\\';
-            out += ch;
-        } else if (byte < 0x20 || byte >= 0x7f) {
+            out += bytes[i];
+        } else if (byte < 0x20 || byte == 0x7f || length == 0 || c1Control) {
+            const auto code = c1Control ? static_cast<unsigned char>(bytes[i + 1]) : byte;
             static constexpr char kHex[] = "0123456789ABCDEF";
             out += "\\u00";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
+            out += kHex[code >> 4];
+            out += kHex[code & 15];
+            i += c1Control ? 2 : 1;
+            continue;
         } else {
-            out += ch;
+            out.append(bytes.substr(i, length));
+            i += length;
+            continue;
         }
+        ++i;
     }
     return out + "\"";
 }
@@ -174,7 +185,7 @@ std::string writeSettingsJson(const SettingsFile& file) {
         for (const SourceEntry& entry : sourceEntries(*file.source)) {
             source[std::string(entry.key)] = entry.number
                                                  ? nlohmann::ordered_json(*entry.number)
-                                                 : nlohmann::ordered_json(latin1ToUtf8(entry.text));
+                                                 : nlohmann::ordered_json(bytesAsUtf8(entry.text));
         }
         root[std::string(kSourceTable)] = source;
     }

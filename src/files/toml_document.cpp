@@ -81,9 +81,12 @@ std::optional<toml::table> readTomlDocument(std::string_view text, const std::st
         for (int shift = unsafe->codePoint > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
             code += kHex[(unsafe->codePoint >> shift) & 0xF];
         }
-        builder.error({unsafe->line, unsafe->column},
-                      "the character U+" + code +
-                          " is not accepted here; inside a string write it as \\u" + code);
+        builder.error(
+            {unsafe->line, unsafe->column},
+            "the character U+" + code +
+                (unsafe->afterBackslash ? " is not accepted after a backslash that ends a line"
+                                        : " is not accepted here: outside a quoted string or a "
+                                          "comment, a file holds only ASCII"));
         return std::nullopt;
     }
     toml::parse_result parsed = toml::parse(text, fileName);

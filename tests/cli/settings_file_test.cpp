@@ -51,16 +51,17 @@ TEST(SettingsFile, WrittenFilesReadBackUnchanged) {
 
 TEST(SettingsFile, TomlLayoutIsStable) {
     SettingsFile file = sampleFile();
-    file.source->firmware = "2.05 \"x\"\x01\xe9";
+    file.source->firmware = "2.05 \"x\"\x01\xe9\xc2\x85";
+    file.source->device = "/dev/m\xc3\xa2t-\xe2\x80\x93";  // UTF-8 as the system has it
     EXPECT_EQ(writeSettingsToml(file),
               "# TamloX receiver settings. `tamlo write` and `tamlo apply` send the [settings]\n"
               "# table; [source] only says where and when they were read.\n"
               "\n[source]\n"
               "port = \"mast-north\"\n"
-              "device = \"/dev/ttyUSB0\"\n"
+              "device = \"/dev/m\xc3\xa2t-\xe2\x80\x93\"\n"
               "by_id = \"/dev/serial/by-id/usb-FTDI-A10K3QXZ\"\n"
               "usb_serial = \"A10K3QXZ\"\n"
-              "firmware = \"2.05 \\\"x\\\"\\u0001\\u00E9\"\n"
+              "firmware = \"2.05 \\\"x\\\"\\u0001\\u00E9\\u0085\"\n"
               "generation = 3\n"
               "rssi = 40\n"
               "read_at = \"2026-12-07T12:00:00.000Z\"\n"
@@ -75,9 +76,10 @@ TEST(SettingsFile, TomlLayoutIsStable) {
               "audio_level = 7  # 0 to 31\n"
               "diversity = false\n"
               "lna_supply = true\n");
-    // The escaped bytes read back as the receiver's own.
+    // The escaped bytes read back as the receiver's own, a path as the system's.
     const FileParse parsed = parseSettingsToml(writeSettingsToml(file), "a.toml");
     ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(parsed.settings.source->device, file.source->device);
 }
 
 TEST(SettingsFile, PartialFilesKeepOnlyWhatTheySay) {
@@ -118,10 +120,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "[settings\nthreshold = 4\n",
                   {"fleet.toml:1:10: syntax error: Error while parsing table header: expected "
                    "']', saw '\\n'"}},
-        ErrorCase{"character_the_library_cannot_take",
-                  "[settings]\nthreshold = 4 # r\xC3\xA9glage\n",
-                  {"fleet.toml:2:18: the character U+00E9 is not accepted here; inside a string "
-                   "write it as \\u00E9"}},
+        ErrorCase{"character_outside_strings_and_comments",
+                  "# R\xC3\xA9glages du site \xE2\x80\x93 m\xC3\xA2t nord\n[settings]\n"
+                  "threshold = 4 # r\xC3\xA9glage\nchannel1 = \"134.000\" \xC3\xA9\n",
+                  {"fleet.toml:4:22: the character U+00E9 is not accepted here: outside a "
+                   "quoted string or a comment, a file holds only ASCII"}},
+        ErrorCase{"character_after_a_line_ending_backslash",
+                  "[source]\nport = \"\"\"a\\\n  \xC3\xA9\"\"\"\n",
+                  {"fleet.toml:3:3: the character U+00E9 is not accepted after a backslash "
+                   "that ends a line"}},
         ErrorCase{"unknown_key",
                   "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
                   {"fleet.toml:3:1: unknown key 'settings.chanel1' (did you mean channel1?)"}},
@@ -273,6 +280,17 @@ TEST(SettingsFile, Latin1RoundTrip) {
     }
     EXPECT_EQ(utf8ToLatin1(latin1ToUtf8(all)), all);
     EXPECT_EQ(utf8ToLatin1("\xe2\x82\xac"), "?");  // the euro sign is no receiver byte
+    // A system's bytes: UTF-8 characters pass, any other byte is taken as Latin-1 (a lone
+    // byte, an overlong form, a surrogate, a character cut short).
+    for (const auto& [bytes, text] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"m\xc3\xa2t \xe2\x80\x93 \xf0\x9f\x93\xa1",
+              "m\xc3\xa2t \xe2\x80\x93 \xf0\x9f\x93\xa1"},
+             {"\xe9", "\xc3\xa9"},
+             {"\xc0\xaf", "\xc3\x80\xc2\xaf"},
+             {"\xed\xa0\x80", "\xc3\xad\xc2\xa0\xc2\x80"},
+             {"\xe2\x80", "\xc3\xa2\xc2\x80"}}) {
+        EXPECT_EQ(bytesAsUtf8(bytes), text);
+    }
 }
 
 TEST(SettingsFile, FormatFollowsTheName) {
