@@ -105,7 +105,6 @@ class Receiver {
     // The receiver sorts itself exactly as the program sorts it, by the same rule, so the
     // two can never disagree about a version such as "1.81".
     const GenerationTraits& traits() const;
-    bool writeSessionOpen() const { return sessionOpen_; }
 
     // A byte from the program, fully received at atNs. Times never run backwards: an
     // earlier time is taken as the latest time already seen.
