@@ -328,7 +328,8 @@ std::vector<PortReport> CommandContext::runJob(const std::vector<std::string>& p
     fleet.onTick = [&] { tick(progress, drawing ? &bars : nullptr); };
     std::vector<PortReport> reports;
     if (outputs_.ended()) {
-        // The log's header did not go out: nothing starts on the receivers.
+        // An output ended before the receivers were asked (the log's header did not go
+        // out, the reader of standard output is gone already): nothing starts on them.
         for (const std::string& port : ports) {
             reports.emplace_back().port = port;
             reports.back().interrupted = true;
