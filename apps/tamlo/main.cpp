@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/tamlo_program.h"
+#include "files/checked_stream.h"
 #include "files/store_file.h"
 
 #ifdef _WIN32
@@ -25,6 +26,7 @@
 #else
 #include <unistd.h>
 
+#include "files/posix/pipe_reader.h"
 #include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
@@ -176,6 +178,13 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     takeSignals();
     PlatformFiles files;
+    // Every command's standard output, checked: a full disk or a closed pipe ends the run.
+#ifdef _WIN32
+    tamlo::CheckedStream standardOutput("standard output", stdout);
+#else
+    tamlo::CheckedStream standardOutput("standard output", stdout,
+                                        [] { return tamlo::pipeReaderGone(STDOUT_FILENO); });
+#endif
 
     tamlo::cli::Platform platform{
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
@@ -193,12 +202,13 @@ int main(int argc, char** argv) {
         .monotonicMs = monotonicMs,
         .files = files,
         .readStandardInput = readStandardInput,
-        .out = std::cout,
+        .out = standardOutput,
         .err = std::cerr,
         .terminal = progressTerminal(),
         .unicode = utf8Locale(),
         .stopRequests = &stopRequests,
         .stopSignal = &stopSignal,
+        .standardOutput = &standardOutput,
     };
 
 #ifndef _WIN32
@@ -225,7 +235,6 @@ int main(int argc, char** argv) {
         // closed on the way out.
         std::cerr << "tamlo: " << e.what() << "\n";
     }
-    std::cout.flush();
 #ifndef _WIN32
     if (simulator) {
         simulator->stop();

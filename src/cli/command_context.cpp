@@ -32,7 +32,7 @@ std::string stopWords(int signal) {
 }  // namespace
 
 CommandContext::CommandContext(const Options& options, Platform& platform)
-    : options_(options), platform_(platform) {}
+    : options_(options), platform_(platform), outputs_(platform.standardOutput) {}
 
 bool CommandContext::start(int& status) {
     for (const std::string& path : platform_.portsFiles) {
@@ -63,9 +63,10 @@ bool CommandContext::start(int& status) {
         mergePortsFile(portsFile_, parsed.ports);
     }
     if (!options_.log.empty()) {
-        logFile_ = std::make_unique<std::ofstream>(options_.log, std::ios::binary | std::ios::app);
-        if (!*logFile_) {
-            error(options_.log + ": cannot be written");
+        std::string why;
+        logFile_ = outputs_.append(options_.log, why);
+        if (logFile_ == nullptr) {
+            error("cannot be written: " + why, options_.log);
             status = kExitUsage;
             return false;
         }
@@ -266,6 +267,11 @@ std::optional<SettingsFile> CommandContext::accept(FileParse parsed, const std::
 }
 
 void CommandContext::tick(FleetProgress& progress, ProgressBars* bars) {
+    // An output that failed (or lost its reader) ends the run as a first stop request
+    // does, without a word here: what is under way on the receivers is finished.
+    if (outputs_.ended() && !progress.cancelled()) {
+        progress.cancel();
+    }
     const int requests = platform_.stopRequests != nullptr ? platform_.stopRequests->load() : 0;
     if (requests >= 1 && !progress.cancelled()) {
         const std::vector<FleetProgress::Writing> writing = progress.cancel();
@@ -311,7 +317,7 @@ std::vector<PortReport> CommandContext::runJob(const std::vector<std::string>& p
             names += " " + port;
         }
         *logFile_ << "# " << platform_.isoNow() << "  " << kProgram << " " << TAMLO_VERSION << "  "
-                  << options_.command << names << "\n";
+                  << options_.command << names << std::endl;
         log_ = std::make_unique<SerialLog>(*logFile_);
         fleet_.log = log_.get();
     }
@@ -320,7 +326,17 @@ std::vector<PortReport> CommandContext::runJob(const std::vector<std::string>& p
     const bool drawing = showBars && platform_.terminal && !options_.quiet;
     FleetOptions fleet = fleet_;
     fleet.onTick = [&] { tick(progress, drawing ? &bars : nullptr); };
-    std::vector<PortReport> reports = runFleet(progress, platform_.connect, job, fleet);
+    std::vector<PortReport> reports;
+    if (outputs_.ended()) {
+        // An output ended before the receivers were asked (the log's header did not go
+        // out, the reader of standard output is gone already): nothing starts on them.
+        for (const std::string& port : ports) {
+            reports.emplace_back().port = port;
+            reports.back().interrupted = true;
+        }
+    } else {
+        reports = runFleet(progress, platform_.connect, job, fleet);
+    }
     if (drawing) {
         bars.clear();
     }
@@ -329,9 +345,12 @@ std::vector<PortReport> CommandContext::runJob(const std::vector<std::string>& p
             note(report.port + ": " + warning);
         }
     }
+    outputs_.reportFailures(
+        [this](const std::string& file, const std::string& text) { error(text, file); });
     // Ports that had finished before the stop keep their own outcome; the exit status is
     // the signal's all the same.
-    stopped_ = stopped_ || progress.cancelled();
+    const int requests = platform_.stopRequests != nullptr ? platform_.stopRequests->load() : 0;
+    stopped_ = stopped_ || (progress.cancelled() && requests > 0);
     return reports;
 }
 
@@ -345,6 +364,7 @@ int CommandContext::status(const std::vector<PortReport>& reports) const {
         return stoppedStatus();
     }
     const bool failed =
+        outputs_.anyFileFailed() ||
         std::any_of(reports.begin(), reports.end(), [](const PortReport& r) { return !r.ok; });
     return failed ? kExitFailed : kExitOk;
 }

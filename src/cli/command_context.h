@@ -14,6 +14,7 @@
 #include "cli/options.h"
 #include "cli/port_directory.h"
 #include "cli/port_report.h"
+#include "cli/run_outputs.h"
 #include "cli/tamlo_program.h"
 #include "files/settings_file.h"
 
@@ -66,6 +67,9 @@ class CommandContext {
     // Records a port of the run: where its name leads, or why it leads nowhere.
     void enlist(NamedPort port);
 
+    // The run's stream outputs: a failed one ends the jobs and makes the status 1.
+    RunOutputs& outputs() { return outputs_; }
+
   private:
     std::optional<SettingsFile> accept(FileParse parsed, const std::string& shown);
     NamedPort simulatedPort();
@@ -77,7 +81,8 @@ class CommandContext {
     PortsFile portsFile_;
     std::unique_ptr<PortDirectory> directory_;
     std::map<std::string, NamedPort> ports_;
-    std::unique_ptr<std::ofstream> logFile_;
+    RunOutputs outputs_;
+    CheckedStream* logFile_ = nullptr;
     std::unique_ptr<SerialLog> log_;
     bool stopped_ = false;
     int64_t abortedAtMs_ = -1;

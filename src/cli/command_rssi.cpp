@@ -1,12 +1,11 @@
 // tamlo rssi: the signal strength of each receiver, once an interval, as lines on the
 // terminal and rows of CSV. A poll with no answer is no answer, never a reading of 0.
 #include <deque>
-#include <fstream>
 #include <mutex>
 
 #include "cli/command_context.h"
+#include "cli/poll_loop.h"
 #include "cli/terminal.h"
-#include "protocol/signal.h"
 #include "text/latin1.h"
 
 namespace tamlo::cli {
@@ -15,15 +14,22 @@ namespace {
 
 constexpr size_t kSparklineSamples = 24;
 
+std::string missingText(const SignalReading& reading) {
+    return reading.missing == SignalReading::Missing::NotANumber
+               ? "no answer (no number in the reply)"
+               : "no answer";
+}
+
 // Shared by the polling threads: the printed lines (or JSON objects) and the CSV rows.
 class SampleSink {
   public:
     SampleSink(std::ostream& terminal, std::ostream* csv, bool json)
         : terminal_(terminal), csv_(csv), json_(json) {}
 
-    void sample(const std::string& port, const std::string& time, std::optional<int32_t> value,
+    void sample(const std::string& port, const std::string& time, const SignalReading& reading,
                 const std::string& spark) {
         std::lock_guard lock(mutex_);
+        const std::optional<int32_t>& value = reading.value;
         // JSON or CSV to standard output takes the place of the terminal lines.
         if (json_) {
             const nlohmann::ordered_json object = {
@@ -34,8 +40,8 @@ class SampleSink {
             terminal_.flush();
         } else if (csv_ != &terminal_) {
             std::string line = time + "  " + port + "  " +
-                               (value ? std::to_string(*value) : std::string("no answer")) +
-                               "  " + spark;
+                               (value ? std::to_string(*value) : missingText(reading)) + "  " +
+                               spark;
             line.erase(line.find_last_not_of(' ') + 1);
             terminal_ << line << "\n";
             terminal_.flush();
@@ -44,6 +50,13 @@ class SampleSink {
             *csv_ << time << "," << port << "," << (value ? std::to_string(*value) : "") << "\n";
             csv_->flush();
         }
+    }
+
+    // A line of its own on standard error, between the rows of the other threads.
+    void say(std::ostream& err, const std::string& text) {
+        std::lock_guard lock(mutex_);
+        err << kProgram << ": " << text << "\n";
+        err.flush();
     }
 
   private:
@@ -57,30 +70,23 @@ class SampleSink {
 
 int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
     const Options& options = run.options();
-    std::unique_ptr<std::ofstream> csvFile;
     std::ostream* csv = nullptr;
     if (options.csv == "-") {
         csv = &run.out();
         run.out() << "time,port,rssi\n";
     } else if (!options.csv.empty()) {
-        bool fresh = false;
-        {
-            std::ifstream existing(options.csv, std::ios::binary | std::ios::ate);
-            fresh = !existing || existing.tellg() == 0;
-        }
-        csvFile = std::make_unique<std::ofstream>(options.csv, std::ios::binary | std::ios::app);
-        if (!*csvFile) {
-            run.error("cannot be written", options.csv);
+        std::string why;
+        CheckedStream* file = run.outputs().append(options.csv, why);
+        if (file == nullptr) {
+            run.error("cannot be written: " + why, options.csv);
             return kExitUsage;
         }
-        if (fresh) {
-            *csvFile << "time,port,rssi\n";
+        if (file->wasEmpty()) {
+            *file << "time,port,rssi\n";
         }
-        csv = csvFile.get();
+        csv = file;
     }
     SampleSink sink(run.out(), csv, options.json);
-    const int32_t interval = options.intervalMs;
-    const int64_t count = options.count;
     const bool unicode = run.platform().unicode;
     std::vector<PortReport> reports = run.runJob(
         ports,
@@ -88,29 +94,35 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
             PortReport report;
             report.port = port;
             std::deque<std::optional<int32_t>> recent;
-            bool answered = false;
-            for (int64_t k = 0; count == 0 || k < count; ++k) {
-                if (k > 0) {
-                    // The poll took its own 200 ms of the interval.
-                    line.clock.pauseMs(interval - kCommandPauseMs);
-                }
-                if (progress.cancelled()) {
-                    break;
-                }
-                progress.phase("polling", kCommandPauseMs);
-                const std::optional<int32_t> value = readSignal(line);
-                if (progress.cancelled()) {
-                    break;
-                }
-                answered = answered || value.has_value();
-                recent.push_back(value);
+            bool failed = false;
+            PollPlan plan{options.intervalMs, options.count, progress.device(),
+                          [&progress] { return progress.nowMs(); }};
+            PollCallbacks callbacks;
+            callbacks.sample = [&](const SignalSample& s) {
+                recent.push_back(s.reading.value);
                 if (recent.size() > kSparklineSamples) {
                     recent.pop_front();
                 }
-                sink.sample(port, run.platform().isoNow(), value, sparkline(recent, unicode));
-            }
-            report.interrupted = progress.cancelled();
-            if (!answered && !report.interrupted) {
+                sink.sample(port, run.platform().isoNow(), s.reading, sparkline(recent, unicode));
+            };
+            callbacks.lineFailed = [&](const std::string& failure) {
+                failed = true;
+                sink.say(run.err(), port + ": the line failed: " + failure +
+                                        "; polling again once the port opens");
+            };
+            callbacks.lineBack = [&] {
+                if (!options.quiet) {
+                    sink.say(run.err(), port + ": the port opens again; polling");
+                }
+            };
+            // The first stop request, or an output that failed: the poll under way ends.
+            callbacks.stop = [&] { return progress.cancelled() || run.outputs().ended(); };
+            progress.phase("polling", kCommandPauseMs);
+            const PollSummary polled = pollSignals(line, plan, callbacks);
+            report.interrupted = progress.cancelled() || run.outputs().ended();
+            if (failed) {
+                report.ok = false;  // told when it happened
+            } else if (polled.answered == 0 && !report.interrupted) {
                 report.fail("no answer to any poll");
             }
             return report;

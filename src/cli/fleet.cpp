@@ -1,16 +1,24 @@
 #include "cli/fleet.h"
 
+#include <chrono>
 #include <exception>
 #include <thread>
 
 namespace tamlo::cli {
+
+int64_t Connection::nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 namespace {
 
 // The line as a worker uses it: it counts the bytes that went out, so that a stop can say
 // how far a write had gone; it sends nothing once the user asked to stop at once; and after
 // the first write the system refused (an adapter pulled out) it sends nothing more, so the
-// conversation ends as a failure instead of talking into a dead line.
+// conversation ends as a failure instead of talking into a dead line. Closing the line ends
+// the failure with it: a port opened again starts afresh.
 class WatchedPort final : public SerialPort {
   public:
     WatchedPort(SerialPort& inner, PortProgress& progress) : inner_(inner), progress_(progress) {}
@@ -19,7 +27,11 @@ class WatchedPort final : public SerialPort {
     const std::string& failure() const { return failure_; }
 
     PortOpening openPort(std::string_view name) override { return inner_.openPort(name); }
-    void closePort() override { inner_.closePort(); }
+    void closePort() override {
+        inner_.closePort();
+        failed_ = false;
+        failure_.clear();
+    }
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override { return stopped() ? 0 : inner_.bytesWaiting(); }
     int32_t readPort(uint8_t* buffer, int32_t count) override {
@@ -57,7 +69,6 @@ class WatchedPort final : public SerialPort {
 PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& connect,
                   const PortJob& job, const FleetOptions& options) {
     const std::string& name = fleet.port(index);
-    PortProgress progress(fleet, index);
     PortReport report;
     report.port = name;
     if (const auto refused = options.refused.find(name); refused != options.refused.end()) {
@@ -74,6 +85,7 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
         report.fail("no such port" + orMeant);
         return report;
     }
+    PortProgress progress(fleet, index, opened, [&connection] { return connection->nowMs(); });
     std::unique_ptr<LoggingSerialPort> logged;
     SerialPort* port = &connection->port();
     if (options.log != nullptr) {

@@ -23,6 +23,9 @@ class Connection {
     virtual ~Connection() = default;
     virtual SerialPort& port() = 0;
     virtual Clock& clock() = 0;
+    // Milliseconds on the clock's own base (virtual time in tests): a poll loop keeps its
+    // deadlines on it. By default the steady clock, which a real clock's pauses follow.
+    virtual int64_t nowMs();
 };
 // Null when the name cannot lead to a port at all.
 using ConnectionFactory = std::function<std::unique_ptr<Connection>(const std::string& name)>;

@@ -88,7 +88,9 @@ class FleetProgress {
 // One port's view of the progress, handed to the conversations' caller.
 class PortProgress {
   public:
-    PortProgress(FleetProgress& fleet, size_t index) : fleet_(fleet), index_(index) {}
+    PortProgress(FleetProgress& fleet, size_t index, std::string device = {},
+                 std::function<int64_t()> nowMs = {})
+        : fleet_(fleet), index_(index), device_(std::move(device)), nowMs_(std::move(nowMs)) {}
     void phase(std::string name, int32_t expectedMs) {
         fleet_.phase(index_, std::move(name), expectedMs);
     }
@@ -99,10 +101,16 @@ class PortProgress {
     bool writing() const { return fleet_.writing(index_); }
     void addSent(int64_t bytes) { fleet_.addSent(index_, bytes); }
     int64_t sent() const { return fleet_.sent(index_); }
+    // The device the port was opened under, for a job that opens it again (a poll loop
+    // after the line failed), and the time on the port's own clock.
+    const std::string& device() const { return device_; }
+    int64_t nowMs() const { return nowMs_ ? nowMs_() : 0; }
 
   private:
     FleetProgress& fleet_;
     size_t index_;
+    std::string device_;
+    std::function<int64_t()> nowMs_;
 };
 
 // After the first request to stop, the pauses of a port that is not writing end at once,

@@ -1,6 +1,7 @@
 #include "cli/tamlo_program.h"
 
 #include "cli/command_context.h"
+#include "cli/run_outputs.h"
 
 namespace tamlo::cli {
 
@@ -48,9 +49,9 @@ int runTamlo(const std::vector<std::string>& args, Platform& platform) {
     if (const std::optional<int> status =
             parseOptions(args, options, platform.out, platform.err,
                          static_cast<bool>(platform.startSimulator))) {
-        return *status;
+        return settleStandardOutput(platform, *status);
     }
-    return runTamlo(options, platform);
+    return settleStandardOutput(platform, runTamlo(options, platform));
 }
 
 }  // namespace tamlo::cli

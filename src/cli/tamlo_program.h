@@ -12,6 +12,7 @@
 
 #include "cli/fleet.h"
 #include "cli/options.h"
+#include "files/checked_stream.h"
 #include "files/file_store.h"
 #include "serial/port_details.h"
 
@@ -44,10 +45,15 @@ struct Platform {
     // number of the first signal; written by the signal handler.
     const std::atomic<int>* stopRequests = nullptr;
     const std::atomic<int>* stopSignal = nullptr;
+    // out, when it is the program's own standard output: a write it refuses ends the run
+    // with status 1, a reader gone away (a pipe into head) quietly with 141. Null: out is
+    // not checked (a test's memory).
+    CheckedStream* standardOutput = nullptr;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a
-// usage or file error, 128 + the signal's number when stopped (130 for Ctrl-C).
+// usage or file error, 128 + the signal's number when stopped (130 for Ctrl-C), 141 when the
+// reader of standard output went away.
 int runTamlo(const Options& options, Platform& platform);
 int runTamlo(const std::vector<std::string>& args, Platform& platform);
 

@@ -9,9 +9,16 @@ int32_t pollSignal(Line& line) {
     return low32(parseInteger(readResponse(line.port, "R")));
 }
 
-std::optional<int32_t> readSignal(Line& line) {
+SignalReading readSignal(Line& line) {
     sendCommand(line, "R");
-    const std::string reply = readResponse(line.port, "R");
+    SignalReading reading;
+    reading.reply = readResponse(line.port, "R");
+    reading.lineFailure = line.port.writeFailure();
+    if (!reading.lineFailure.empty()) {
+        reading.missing = SignalReading::Missing::LineFailed;
+        return reading;
+    }
+    const std::string& reply = reading.reply;
     size_t i = 0;
     while (i < reply.size() && (reply[i] == ' ' || reply[i] == '\t')) {
         ++i;
@@ -20,9 +27,13 @@ std::optional<int32_t> readSignal(Line& line) {
         ++i;
     }
     if (i == reply.size() || reply[i] < '0' || reply[i] > '9') {
-        return std::nullopt;
+        reading.missing =
+            reply.empty() ? SignalReading::Missing::NoReply : SignalReading::Missing::NotANumber;
+        return reading;
     }
-    return low32(parseInteger(reply));
+    reading.missing = SignalReading::Missing::None;
+    reading.value = low32(parseInteger(reply));
+    return reading;
 }
 
 }  // namespace tamlo

@@ -247,8 +247,9 @@ struct FaultCase {
     int32_t parameter;
     std::vector<std::string> args;
     int status;
-    std::string says;  // on standard output or standard error
+    std::string says;  // once, on standard output or standard error
     Wire wire;
+    int64_t endsAtMs;  // the receiver's virtual time at the end; -1: not asked
 };
 
 // Receivers that answer wrongly fail with a message that names what went wrong, before
@@ -262,31 +263,67 @@ TEST_F(Commands, ReceiversThatAnswerWronglyAreNamed) {
          {"apply", path, "-p", "COM1"},
          1,
          "the receiver's version reply was cut: \"1.\"; nothing was written",
-         {"0 V"}},
+         {"0 V"},
+         -1},
         {"a silent receiver",
          sim::Fault::Silent,
          0,
          {"apply", path, "-p", "COM1"},
          1,
          "no answer from the receiver (nothing came back to \"V\")",
-         {"0 V"}},
+         {"0 V"},
+         -1},
         {"rssi with no answer",
          sim::Fault::Silent,
          0,
          {"rssi", "-p", "COM1", "--count", "2", "--csv", "-"},
          1,
          "time,port,rssi\n2026-12-07T12:00:00.000Z,COM1,\n2026-12-07T12:00:00.000Z,COM1,\n",
-         {"0 R", "1000 R"}},
+         {"0 R", "1000 R"},
+         -1},
+        // Pulled out as it heard the second "R": the third finds the line dead. The interval
+        // holds while the port does not open again, and nothing is polled meanwhile.
+        {"rssi on a line that fails",
+         sim::Fault::UnplugAfter,
+         2,
+         {"rssi", "-p", "COM1", "--count", "5", "--csv", "-"},
+         1,
+         "tamlo: COM1: the line failed: Input/output error; polling again once the port opens\n",
+         {"0 R", "1000 R", "2000 R"},
+         4000},
+        // A full disk ends the output and the run after the poll under way.
+        {"rssi --csv on a full disk",
+         sim::Fault::None,
+         0,
+         {"rssi", "-p", "COM1", "--count", "3", "--csv", "/dev/full"},
+         1,
+         "tamlo: /dev/full: cannot be written: No space left on device\n",
+         {"0 R"},
+         200},
+        {"--log on a full disk",
+         sim::Fault::None,
+         0,
+         {"--log", "/dev/full", "read", "-p", "COM1"},
+         1,
+         "tamlo: /dev/full: cannot be written: No space left on device\n",
+         {},
+         0},
     };
     for (const FaultCase& c : cases) {
         sim::ReceiverSettings r = receiver("1.50");
         r.fault = c.fault;
         r.cutAfter = c.parameter;
+        r.unplugAfter = c.parameter;
         fleet.add("COM1", r);
         EXPECT_EQ(fleet.run(c.args), c.status) << c.name;
-        EXPECT_NE((fleet.out.str() + fleet.err.str()).find(c.says), std::string::npos)
-            << c.name << ": " << fleet.out.str() << fleet.err.str();
+        const std::string said = fleet.out.str() + fleet.err.str();
+        const size_t at = said.find(c.says);
+        EXPECT_NE(at, std::string::npos) << c.name << ": " << said;
+        EXPECT_EQ(said.find(c.says, at + 1), std::string::npos) << c.name << ": " << said;
         EXPECT_EQ(fleet.wire("COM1"), c.wire) << c.name;
+        if (c.endsAtMs >= 0) {
+            EXPECT_EQ(fleet.line("COM1").nowMs(), c.endsAtMs) << c.name;
+        }
     }
 }
 

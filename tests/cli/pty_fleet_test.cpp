@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/run_outputs.h"
 #include "cli/tamlo_program.h"
 #include "files/posix/posix_file_store.h"
 #include "serial/linux/posix_serial_port.h"
@@ -195,8 +196,9 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
 
 // The program itself, stopped by a signal while it writes to a receiver on a pty: a first
 // request lets the write finish, a second stops at once and says how far it got, a closed
-// standard output changes nothing; afterwards the port opens again at once and the receiver
-// holds what the report says.
+// standard output ends it quietly once the write is through, a full one is reported; rssi
+// into head ends at once; afterwards the port opens again at once and the receiver holds
+// what the report says.
 TEST(PtyFleet, SignalsDuringAWrite) {
     struct Case {
         const char* name;
@@ -204,15 +206,26 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         int times;
         int exit;
         const char* says;
-        bool whole;  // the receiver holds the whole write
+        bool whole;          // the receiver holds the whole write
+        bool rssi;           // rssi instead of the write: the reader goes after the first row
+        const char* output;  // standard output goes to this file instead of the pipe
+        int endsWithinMs;    // after the signal or the reader's going
     };
     const Case cases[] = {
-        {"INT", SIGINT, 1, kExitInterrupted, "interrupted: finishing the write to ", true},
-        {"TERM", SIGTERM, 1, 128 + SIGTERM, "terminated: finishing the write to ", true},
-        {"HUP", SIGHUP, 1, 128 + SIGHUP, "hung up: finishing the write to ", true},
-        {"PIPE", 0, 0, kExitOk, "", true},
+        {"INT", SIGINT, 1, kExitInterrupted, "interrupted: finishing the write to ", true, false,
+         nullptr, 60000},
+        {"TERM", SIGTERM, 1, 128 + SIGTERM, "terminated: finishing the write to ", true, false,
+         nullptr, 60000},
+        {"HUP", SIGHUP, 1, 128 + SIGHUP, "hung up: finishing the write to ", true, false, nullptr,
+         60000},
+        {"PIPE", 0, 0, kExitReaderGone, "", true, false, nullptr, 60000},
         {"INT twice", SIGINT, 2, kExitInterrupted, "the receiver holds a mix; run the write again",
-         false},
+         false, false, nullptr, 60000},
+        // tamlo rssi | head -1: ends quietly within a second, the port released.
+        {"rssi | head -1", 0, 0, kExitReaderGone, "", false, true, nullptr, 1000},
+        {"> /dev/full", -1, 0, kExitFailed,
+         "tamlo: standard output: cannot be written: No space left on device\n", true, false,
+         "/dev/full", 60000},
     };
     const std::string file = settingsFile(
         "tamlo-pty-signals.toml",
@@ -223,13 +236,25 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         Receivers receivers(1);
         const std::string& device = receivers.devices[0];
         const int64_t start = nowMs();
-        sim::testing::ChildProcess child({TAMLO_BINARY, "write", "-p", device, file});
+        std::vector<std::string> args = {TAMLO_BINARY, "write", "-p", device, file};
+        if (c.rssi) {
+            args = {TAMLO_BINARY, "rssi", "-p", device};
+        }
+        if (c.output != nullptr) {
+            args.insert(args.begin(),
+                        {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" >") + c.output});
+        }
+        sim::testing::ChildProcess child(args);
         ASSERT_GT(child.pid, 0) << c.name;
         // Once the write has begun (channel 1 is through for the second request), however
-        // long a loaded machine took to get there.
+        // long a loaded machine took to get there; or once rssi's first row has come.
         const int64_t giveUp = nowMs() + 10000;
         const char* begun = c.times == 2 ? "C18500" : "E0";
-        while (!receivers.heard(0, begun) && nowMs() < giveUp) {
+        std::string first;
+        if (c.rssi) {
+            first = sim::testing::ChildProcess::readFrom(child.out, 10000, true);
+        }
+        while (!c.rssi && !receivers.heard(0, begun) && nowMs() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         if (c.signal == 0) {
@@ -239,14 +264,18 @@ TEST(PtyFleet, SignalsDuringAWrite) {
             kill(child.pid, c.signal);
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        const int exit = child.wait(60000);
+        const int exit = child.wait(c.endsWithinMs);
         const int64_t took = nowMs() - start;
-        const std::string text = sim::testing::ChildProcess::readFrom(child.out, 1000, false) +
-                                 sim::testing::ChildProcess::readFrom(child.err, 1000, false);
+        const std::string errors = sim::testing::ChildProcess::readFrom(child.err, 1000, false);
+        const std::string text =
+            first + sim::testing::ChildProcess::readFrom(child.out, 1000, false) + errors;
         ASSERT_GE(exit, 0) << c.name << ": ended by a signal or not at all: " << text;
         EXPECT_EQ(exit, c.exit) << c.name << ": " << text;
         EXPECT_NE(text.find(c.says), std::string::npos) << c.name << ": " << text;
-        if (c.times == 1) {
+        if (*c.says == '\0') {
+            EXPECT_EQ(errors, "") << c.name;  // a pipe that ends, ends quietly
+        }
+        if (c.times == 1 && c.signal > 0) {
             EXPECT_NE(text.find("; the other ports are skipped; Ctrl-C again stops at once"),
                       std::string::npos)
                 << c.name << ": " << text;
@@ -259,6 +288,9 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         Tamlo after;
         ASSERT_EQ(after({"read", "-p", device}), kExitOk) << c.name << ": " << after.err.str();
         const std::string held = after.out.str();
+        if (c.rssi) {
+            continue;
+        }
         EXPECT_NE(held.find("channel1 = \"138.500\""), std::string::npos) << c.name << held;
         EXPECT_EQ(held.find("threshold = 12\n") != std::string::npos, c.whole) << c.name << held;
     }

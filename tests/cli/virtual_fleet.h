@@ -108,6 +108,7 @@ class VirtualFleet {
         }
         SerialPort& port() override { return log_; }
         Clock& clock() override { return log_; }
+        int64_t nowMs() override { return port_.line->nowMs(); }
 
       private:
         Port& port_;
