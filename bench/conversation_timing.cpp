@@ -60,10 +60,10 @@ void note(HandlerRuns& runs, const std::string& text) {
 void runOnce(Configurator& app, MemoryWindow& window, const Generation& generation,
              RecordingClock& clock, HandlerRuns& runs) {
     // What the conversation prescribes: LOAD by the generation, STORE by the form it sends.
-    const ConversationWaits nominal =
-        runs.controlId == ids::LoadButton
-            ? loadWaits(generationTraits(generation.number))
-            : storeWaits(app.state().settings[firmwareCode], readForm(window, app.state()));
+    const ConversationWaits nominal = runs.controlId == ids::LoadButton
+                                          ? loadWaits(generationTraits(generation.number))
+                                          : storeWaits(app.state().settings[firmwareCode],
+                                                       readStoreForm(window, app.state()).request);
     clock.reset();
     const size_t messagesBefore = window.messages().size();
     const auto start = SteadyClock::now();

@@ -21,9 +21,9 @@ ConversationWaits loadWaits(const GenerationTraits& traits) {
     return {2 * kCommandPauseMs + readNominalMs(traits), 2 + blockCount(traits), 0};
 }
 
-ConversationWaits storeWaits(int32_t firmwareCode, const StoreValues& values) {
+ConversationWaits storeWaits(int32_t firmwareCode, const StoreRequest& request) {
     const GenerationTraits& traits = firmwareTraits(firmwareCode);
-    const StoreScript script = planStore(firmwareCode, values);
+    const StoreScript script = planStore(traits, request);
     int commands = blockCount(traits);
     int paced = 0;
     for (const StoreStep& step : script.steps) {

@@ -24,8 +24,8 @@ struct ConversationWaits {
 
 // LOAD: "V", the generation's settings blocks, "R".
 ConversationWaits loadWaits(const GenerationTraits& traits);
-// STORE of these values as the window sends them, then the read-back that follows it.
-ConversationWaits storeWaits(int32_t firmwareCode, const StoreValues& values);
+// STORE of this request, then the read-back that follows it.
+ConversationWaits storeWaits(int32_t firmwareCode, const StoreRequest& request);
 
 // Passes every pause on to the real clock and adds up what was asked of it, so that the
 // waits the code requests can be checked against the nominal sum, and the time spent

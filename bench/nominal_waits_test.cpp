@@ -18,11 +18,10 @@ TEST(NominalWaitsTest, SumsTheProtocolsWaits) {
         int commands;
         int pacedCharacters;
     };
-    StoreValues form;
-    form.channels = {"134.000 MHz", "135.250 MHz", "136.500 MHz",
-                     "137.120 MHz", "138.000 MHz", "138.990 MHz"};
-    form.threshold = "45";
-    form.audioLevel = "7";
+    StoreRequest form;
+    form.channelCodes = {4000, 5250, 6500, 7120, 8000, 8990};
+    form.threshold = 45;
+    form.audioLevel = 7;
     const Case cases[] = {
         {"generation 1 LOAD", loadWaits(generationTraits(1)), 200 + 1700 + 200, 3, 0},
         {"generation 2 LOAD", loadWaits(generationTraits(2)), 200 + 850 + 1700 + 200, 4, 0},

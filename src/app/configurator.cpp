@@ -6,7 +6,7 @@
 #include "app/form.h"
 #include "app/form_files.h"
 #include "app/trace_view.h"
-#include "protocol/read_back.h"
+#include "protocol/write_and_verify.h"
 #include "serial/discovery.h"
 
 namespace tamlo {
@@ -128,41 +128,53 @@ void Configurator::onLoad() {
 
 void Configurator::onStore() {
     state_.errorCode = 0;
-    const bool open = line_.port.isPortOpen();
-    StoreValues sent;
-    bool checksPassed = false;
-    if (open) {
-        window_.setStatusText("working");
-        // The timer stops before anything is sent; the read-back below restarts it.
-        window_.stopTraceTimer();
-        sent = readForm(window_, state_);
-        const StoreResult result = writeSettings(line_, state_.settings[firmwareCode], sent);
-        if (result.last() != Outcome::Ok) {
-            state_.errorCode = errorCodeOf(result.last());
-        }
-        checksPassed = result.failures.empty();
-    } else {
+    if (!line_.port.isPortOpen()) {
         state_.errorCode = noPortError();
+        reportError();
+        window_.setStatusText("ready");
+        return;
     }
-    reportError();
-    window_.setStatusText("ready");
-    if (open) {
-        // The read-back shows what the receiver really stored. Nothing acknowledges a
-        // write, so it is also the only proof that the STORE arrived: a read-back that
-        // fails or differs from what was sent is reported. A STORE refused by a check has
-        // had its message; its read-back is shown but not compared.
-        const SettingsRead read = readSettingsIntoForm(line_, state_, window_);
-        toggleTrace(state_, window_);
-        // Judged as the generation's blocks report the values sent (a generation-3 threshold
-        // of -5 comes back as the byte 251).
-        const GenerationTraits& traits = firmwareTraits(state_.settings[firmwareCode]);
-        if (checksPassed &&
-            (state_.errorCode == errors::CommunicationError ||
-             !readBackDifferences(traits, sentByStore(traits, sent), state_.settings, read)
-                  .empty())) {
-            state_.errorCode = errors::CommunicationError;
-            reportError();
+    window_.setStatusText("working");
+    // The timer stops before anything is sent; the read-back below restarts it.
+    window_.stopTraceTimer();
+    const FormStore form = readStoreForm(window_, state_);
+    if (form.result.last() != Outcome::Ok) {
+        state_.errorCode = errorCodeOf(form.result.last());
+    }
+
+    // The message for the checks comes before the read-back, which shows what the receiver
+    // really stored and makes its controls as LOAD does.
+    class AroundStore final : public StoreHooks {
+      public:
+        explicit AroundStore(Configurator& app) : app_(app), reaction_(app.state_, app.window_) {}
+        bool beginReadBack(const StoreOutcome&) override {
+            app_.reportError();
+            app_.window_.setStatusText("ready");
+            return true;
         }
+        SettingsReadObserver* readObserver() override { return &reaction_; }
+
+      private:
+        Configurator& app_;
+        FormReaction reaction_;
+    };
+    AroundStore around(*this);
+    const StoreOutcome outcome = writeAndVerify(line_, state_.settings, form.request, around);
+    if (!outcome.readBack) {
+        // Not reached: the form's request holds only what the receiver takes.
+        around.beginReadBack(outcome);
+        return;
+    }
+    state_.settings = outcome.readBack->settings;
+    showSettingsInForm(state_, window_);
+    toggleTrace(state_, window_);
+    // Nothing acknowledges a write, so the read-back is also the only proof that the STORE
+    // arrived: one that fails or differs from what was sent is reported. A STORE refused by
+    // a check has had its message; its read-back is shown but not compared.
+    if (form.result.failures.empty() && (state_.errorCode == errors::CommunicationError ||
+                                         !outcome.readBack->differences.empty())) {
+        state_.errorCode = errors::CommunicationError;
+        reportError();
     }
 }
 

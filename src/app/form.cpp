@@ -49,77 +49,112 @@ void identifyIntoForm(Line& line, ProcessState& state, Window& window) {
     window.setStatusText(firmwareStatusText(identity));
 }
 
+FormReaction::FormReaction(ProcessState& state, Window& window)
+    : state_(state), window_(window), traits_(firmwareTraits(state.settings[firmwareCode])) {}
+
+void FormReaction::blockRequested(SettingsBlock block) {
+    if (block == SettingsBlock::Hex) {
+        createGenerationControl(window_, ids::AudioLevelFrame, traits_.number);
+        createGenerationControl(window_, ids::AudioLevelLabel, traits_.number);
+    }
+}
+
+void FormReaction::blockAnswered(SettingsBlock block, const BlockReply& reply,
+                                 const DeviceSettings& settings) {
+    if (!reply.accepted()) {
+        state_.errorCode = errors::CommunicationError;
+    } else if (block == SettingsBlock::Hex) {
+        showAudioControls(window_, settings, traits_.number);
+        state_.audioControlsGeneration = traits_.number;
+    }
+    if (block == SettingsBlock::Hex && traits_.lowersTrace) {
+        // The graph of these generations sits lower, whether or not the block arrived.
+        state_.traceOffset = kLoweredTraceOffset;
+    }
+}
+
+void showSettingsInForm(const ProcessState& state, Window& window) {
+    if (state.errorCode == errors::CommunicationError) {
+        return;
+    }
+    for (int n = 1; n <= 6; ++n) {
+        window.setControlText(ids::ChannelField1 + n - 1,
+                              formatChannelText(state.settings.channel(n)));
+    }
+    window.setControlText(ids::ThresholdField, formatInteger(state.settings[threshold]));
+}
+
 SettingsRead readSettingsIntoForm(Line& line, ProcessState& state, Window& window) {
-    // The form reacts to the read as it goes: the audio frame and label before "X" goes out,
-    // the field and check boxes once the block was accepted.
-    class FormReaction final : public SettingsReadObserver {
-      public:
-        FormReaction(ProcessState& state, Window& window)
-            : state_(state),
-              window_(window),
-              traits_(firmwareTraits(state.settings[firmwareCode])) {}
-
-        void blockRequested(SettingsBlock block) override {
-            if (block == SettingsBlock::Hex) {
-                createGenerationControl(window_, ids::AudioLevelFrame, traits_.number);
-                createGenerationControl(window_, ids::AudioLevelLabel, traits_.number);
-            }
-        }
-        void blockAnswered(SettingsBlock block, const BlockReply& reply,
-                           const DeviceSettings& settings) override {
-            if (!reply.accepted()) {
-                state_.errorCode = errors::CommunicationError;
-            } else if (block == SettingsBlock::Hex) {
-                showAudioControls(window_, settings, traits_.number);
-                state_.audioControlsGeneration = traits_.number;
-            }
-            if (block == SettingsBlock::Hex && traits_.lowersTrace) {
-                // The graph of these generations sits lower, whether or not the block arrived.
-                state_.traceOffset = kLoweredTraceOffset;
-            }
-        }
-
-      private:
-        ProcessState& state_;
-        Window& window_;
-        const GenerationTraits& traits_;
-    };
-
     FormReaction reaction(state, window);
     const SettingsRead read = readSettings(line, state.settings, &reaction);
-    // A short reply leaves the form as it was, so the user never sees half a LOAD.
-    if (state.errorCode != errors::CommunicationError) {
-        for (int n = 1; n <= 6; ++n) {
-            window.setControlText(ids::ChannelField1 + n - 1,
-                                  formatChannelText(state.settings.channel(n)));
-        }
-        window.setControlText(ids::ThresholdField, formatInteger(state.settings[threshold]));
-    }
+    showSettingsInForm(state, window);
     return read;
 }
 
-StoreValues readForm(Window& window, const ProcessState& state) {
+FormStore storeOfFields(const GenerationTraits& traits, const FormFields& fields) {
+    FormStore store;
+    std::vector<StoreFailure>& failures = store.result.failures;
+    if (traits.audioCommand && fields.audioLevel) {
+        const std::optional<int32_t> level = integerValue32(*fields.audioLevel);
+        if (level && takesAudioLevel(traits, *level)) {
+            store.request.audioLevel = level;
+            store.request.diversity = fields.diversity != 0;
+            store.request.lnaSupply = fields.lnaSupply != 0;
+        } else {
+            failures.push_back({Outcome::InvalidAudioLevel, 0});
+        }
+    }
+    for (int n = 1; n <= 6; ++n) {
+        const std::string& text = fields.channels[static_cast<size_t>(n - 1)];
+        const int32_t code = storeChannelCode(text);
+        // Both tests always run; either failing refuses the channel. All 64 bits of the
+        // first two characters' number are compared: a blank or a sign before "13" fails.
+        const bool beginsWith13 = parseInteger(leftPart(text, 2)) == 13;
+        if (!beginsWith13 || !takesChannelCode(code)) {
+            failures.push_back({Outcome::InvalidFrequency, n});
+        } else if (failures.empty()) {
+            // After a failed check the receiver keeps its own channels.
+            store.request.channelCodes[static_cast<size_t>(n - 1)] = code;
+        }
+    }
+    const std::optional<int32_t> thresholdValue = integerValue32(fields.threshold);
+    if (thresholdValue && takesThreshold(traits, *thresholdValue)) {
+        store.request.threshold = thresholdValue;
+    } else {
+        // An empty field is no zero: it would overwrite the receiver's threshold with
+        // something the user never entered. A number that wraps into range is refused too.
+        failures.push_back({Outcome::InvalidThreshold, 0});
+    }
+    return store;
+}
+
+FormFields readFormFields(Window& window, const ProcessState& state) {
     const int generation = firmwareGeneration(state.settings[firmwareCode]);
     const GenerationForm& form = generationForm(generation);
-    StoreValues values;
+    FormFields fields;
     for (int n = 1; n <= 6; ++n) {
-        values.channels[static_cast<size_t>(n - 1)] =
+        fields.channels[static_cast<size_t>(n - 1)] =
             window.controlText(ids::ChannelField1 + n - 1);
     }
-    values.threshold = window.controlText(ids::ThresholdField);
+    fields.threshold = window.controlText(ids::ThresholdField);
     // Before a settings block of this generation has been accepted the user has seen no
     // level and no switches of this receiver: a field left from another generation shows
     // another receiver's values, and its check box 42 means something else there.
     if (state.audioControlsGeneration == generation && window.hasControl(ids::AudioLevelField)) {
-        values.audioLevel = window.controlText(ids::AudioLevelField);
+        fields.audioLevel = window.controlText(ids::AudioLevelField);
     }
     if (form.diversityCheck != 0) {
-        values.diversity = window.controlState(form.diversityCheck);
+        fields.diversity = window.controlState(form.diversityCheck);
     }
     if (form.lnaCheck != 0) {
-        values.lnaSupply = window.controlState(form.lnaCheck);
+        fields.lnaSupply = window.controlState(form.lnaCheck);
     }
-    return values;
+    return fields;
+}
+
+FormStore readStoreForm(Window& window, const ProcessState& state) {
+    return storeOfFields(firmwareTraits(state.settings[firmwareCode]),
+                         readFormFields(window, state));
 }
 
 }  // namespace tamlo

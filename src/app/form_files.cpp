@@ -37,11 +37,10 @@ std::string fieldName(const StoreFailure& failure) {
 
 // Each field that STORE would refuse, or whose value no settings file holds (a threshold
 // below what any generation reads back), with why.
-std::vector<std::string> refusedFields(int32_t code, const StoreValues& values,
-                                       const SentSettings& sent) {
+std::vector<std::string> refusedFields(const StoreResult& checks, const SentSettings& sent) {
     std::vector<std::string> refused;
     bool thresholdRefused = false;
-    for (const StoreFailure& failure : checkStore(code, values).failures) {
+    for (const StoreFailure& failure : checks.failures) {
         refused.push_back(fieldName(failure) + ": " + std::string(outcomeText(failure.outcome)));
         thresholdRefused = thresholdRefused || failure.outcome == Outcome::InvalidThreshold;
     }
@@ -66,9 +65,9 @@ std::string joined(const std::vector<std::string>& parts, std::string_view betwe
 void saveForm(Window& window, const ProcessState& state, FileStore& files) {
     const int32_t code = state.settings[firmwareCode];
     const GenerationTraits& traits = firmwareTraits(code);
-    const StoreValues values = readForm(window, state);
-    const SentSettings sent = sentByStore(traits, values);
-    if (const std::vector<std::string> refused = refusedFields(code, values, sent);
+    const FormStore form = readStoreForm(window, state);
+    const SentSettings sent = sentByStore(traits, form.request);
+    if (const std::vector<std::string> refused = refusedFields(form.result, sent);
         !refused.empty()) {
         window.showMessage(kMessageCaption, "Nothing was saved:\n" + joined(refused, "\n"));
         return;

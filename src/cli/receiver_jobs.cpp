@@ -5,7 +5,7 @@
 #include "protocol/outcome.h"
 #include "protocol/read_settings.h"
 #include "protocol/signal.h"
-#include "protocol/write_settings.h"
+#include "protocol/write_and_verify.h"
 #include "text/conversions.h"
 
 namespace tamlo::cli {
@@ -31,9 +31,8 @@ std::string quotedReply(std::string_view reply) {
     return out + "\"";
 }
 
-// The system refused a write: the conversation ends as a failure with its reason.
-bool lineFailed(Line& line, PortReport& report, std::string_view during) {
-    const std::string failure = line.port.writeFailure();
+// The system refused a write (failure: its words): the conversation ends as a failure.
+bool lineFailed(const std::string& failure, PortReport& report, std::string_view during) {
     if (failure.empty()) {
         return false;
     }
@@ -51,7 +50,7 @@ bool identify(Line& line, PortReport& report, PortProgress& progress, DeviceSett
         report.fail(std::string(kInterrupted));
         return false;
     }
-    if (lineFailed(line, report, "as \"V\" was sent")) {
+    if (lineFailed(line.port.writeFailure(), report, "as \"V\" was sent")) {
         return false;
     }
     // The whole reply for the record, without the line end the receiver may put after it.
@@ -80,18 +79,16 @@ bool identify(Line& line, PortReport& report, PortProgress& progress, DeviceSett
     return true;
 }
 
-// X and/or M by generation. False, with the report failed, on a short reply.
-bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSettings& settings,
-                SettingsRead& read, const char* phase) {
-    const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
-    progress.phase(phase, readNominalMs(traits));
-    read = readSettings(line, settings);
+// What a read of the blocks came to. False, with the report failed, when it was stopped,
+// the line failed or a reply was short.
+bool judgeRead(const SettingsRead& read, const std::string& lineFailure, PortReport& report,
+               const PortProgress& progress) {
     if (progress.cancelled() && !read.accepted()) {
         report.interrupted = true;
         report.fail(std::string(kInterrupted));
         return false;
     }
-    if (lineFailed(line, report, "while the settings were asked for")) {
+    if (lineFailed(lineFailure, report, "while the settings were asked for")) {
         return false;
     }
     if (!read.accepted()) {
@@ -101,6 +98,15 @@ bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSe
         return false;
     }
     return true;
+}
+
+// X and/or M by generation. False, with the report failed, on a short reply.
+bool readBlocks(Line& line, PortReport& report, PortProgress& progress, DeviceSettings& settings,
+                SettingsRead& read) {
+    const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
+    progress.phase("reading", readNominalMs(traits));
+    read = readSettings(line, settings);
+    return judgeRead(read, line.port.writeFailure(), report, progress);
 }
 
 // The file's keys and values this generation cannot take, and a backup of another
@@ -133,68 +139,94 @@ bool judgeFile(const SettingsFile& file, const GenerationTraits& traits, const W
 }
 
 // How far a STORE got when it was stopped, and what the receiver holds.
-std::string writeProgress(const StoreScript& script, int64_t sent) {
-    if (sent <= 0) {
+std::string writeProgress(const StoreOutcome& outcome) {
+    if (outcome.sent <= 0) {
         return "before writing: nothing was written";
     }
-    if (sent >= script.bytes()) {
+    if (outcome.sent >= outcome.script.bytes()) {
         return "after the whole write was sent, before it was verified";
     }
-    const std::string last = script.lastWholeStep(sent);
+    const std::string last = outcome.lastWholeStep();
     return "after " + (last.empty() ? std::string("the write began") : last + " was sent") +
            ": the receiver holds a mix; run the write again";
 }
 
-// STORE, then the read-back compared with the file.
-void storeAndVerify(Line& line, const SettingsFile& file, const StoreValues& values, int32_t code,
+// The command line around a STORE: the progress bar, the user's stop requests (the first
+// lets a write under way finish unverified, the second ends it at once), verification.
+class ProgressHooks final : public StoreHooks {
+  public:
+    ProgressHooks(PortProgress& progress, const GenerationTraits& traits, bool verify)
+        : progress_(progress), traits_(traits), verify_(verify) {}
+    bool beginWrite(const StoreScript& script) override {
+        sentBefore_ = progress_.sent();
+        return progress_.beginWrite(script.nominalMs());
+    }
+    bool keepWriting() override { return !progress_.aborted(); }
+    int64_t endWrite(int64_t) override {
+        progress_.endWrite();
+        return progress_.sent() - sentBefore_;
+    }
+    bool beginReadBack(const StoreOutcome& outcome) override {
+        if (!outcome.writeFailure.empty() || progress_.cancelled() || !verify_) {
+            return false;
+        }
+        progress_.phase("verifying", readNominalMs(traits_));
+        return true;
+    }
+
+  private:
+    PortProgress& progress_;
+    const GenerationTraits& traits_;
+    bool verify_;
+    int64_t sentBefore_ = 0;
+};
+
+// STORE, then the read-back compared with the request.
+void storeAndVerify(Line& line, const StoreRequest& request, int32_t code,
                     const WorkOptions& options, PortReport& report, PortProgress& progress) {
     const GenerationTraits& traits = firmwareTraits(code);
-    const StoreScript script = planStore(code, values);
-    if (!script.result.failures.empty()) {
+    DeviceSettings held;
+    held[firmwareCode] = code;
+    ProgressHooks hooks(progress, traits, options.verify);
+    const StoreOutcome outcome = writeAndVerify(line, held, request, hooks);
+    if (const StoreResult& checks = outcome.script.result; !checks.failures.empty()) {
         // A file value is checked when the file is read; this is the receiver's own value
         // that apply kept where the file is silent.
-        report.fail(std::string(outcomeText(script.result.last())) +
+        report.fail(std::string(outcomeText(checks.last())) +
                     " (the receiver's own value, kept where the file is silent): nothing was "
                     "written");
         return;
     }
-    if (!progress.beginWrite(script.nominalMs())) {
+    if (!outcome.begun) {
         report.interrupted = true;
         report.fail("interrupted before writing: nothing was written");
         return;
     }
-    const int64_t sentBefore = progress.sent();
-    runStore(line, script);
-    progress.endWrite();
-    const int64_t sent = progress.sent() - sentBefore;
-    if (progress.aborted()) {
+    if (outcome.stopped) {
         report.interrupted = true;
-        report.written = sent >= script.bytes();
-        report.fail("stopped " + writeProgress(script, sent));
+        report.written = outcome.sent >= outcome.script.bytes();
+        report.fail("stopped " + writeProgress(outcome));
         return;
     }
-    if (const std::string failure = line.port.writeFailure(); !failure.empty()) {
-        report.fail("the line failed during the write (" + failure + "), " +
-                    writeProgress(script, sent));
+    if (!outcome.writeFailure.empty()) {
+        report.fail("the line failed during the write (" + outcome.writeFailure + "), " +
+                    writeProgress(outcome));
         return;
     }
     report.written = true;
-    if (progress.cancelled()) {
-        report.interrupted = true;
-        report.fail("interrupted after writing: not verified");
+    if (!outcome.readBack) {
+        if (options.verify) {
+            report.interrupted = true;
+            report.fail("interrupted after writing: not verified");
+        }
         return;
     }
-    if (!options.verify) {
-        return;
-    }
-    DeviceSettings back;
-    back[firmwareCode] = code;
-    SettingsRead read;
-    if (!readBlocks(line, report, progress, back, read, "verifying")) {
+    const StoreReadBack& back = *outcome.readBack;
+    if (!judgeRead(back.read, back.lineFailure, report, progress)) {
         report.errors.back() = "verification failed: " + report.errors.back();
         return;
     }
-    for (const Difference& d : differences(file, traits, back, read)) {
+    for (const Difference& d : differences(request, traits, back.settings, back.differences)) {
         report.fail("verification failed: " + d.mismatch());
     }
 }
@@ -216,7 +248,7 @@ PortReport readReceiver(Line& line, const std::string& port, PortProgress& progr
     DeviceSettings settings;
     SettingsRead read;
     if (!identify(line, report, progress, settings) ||
-        !readBlocks(line, report, progress, settings, read, "reading")) {
+        !readBlocks(line, report, progress, settings, read)) {
         return report;
     }
     progress.phase("signal", kCommandPauseMs);
@@ -255,7 +287,7 @@ PortReport writeReceiver(Line& line, const std::string& port, const SettingsFile
                     " needs for a write (apply keeps the receiver's own values)");
         return report;
     }
-    storeAndVerify(line, file, input.values, code, options, report, progress);
+    storeAndVerify(line, input.request, code, options, report, progress);
     report.changed = report.written;
     return report;
 }
@@ -267,7 +299,7 @@ PortReport applyReceiver(Line& line, const std::string& port, const SettingsFile
     DeviceSettings current;
     SettingsRead read;
     if (!identify(line, report, progress, current) ||
-        !readBlocks(line, report, progress, current, read, "reading")) {
+        !readBlocks(line, report, progress, current, read)) {
         return report;
     }
     const int32_t code = current[firmwareCode];
@@ -275,13 +307,15 @@ PortReport applyReceiver(Line& line, const std::string& port, const SettingsFile
     if (!judgeFile(file, traits, options, report)) {
         return report;
     }
-    report.differences = differences(file, traits, current, read);
+    // The file's values, and the receiver's own where the file is silent: those read back
+    // as themselves, so only the file's can differ.
+    const StoreRequest request = storeInputFor(file, traits, &current).request;
+    report.differences = differences(request, traits, current, read);
     report.changed = !report.differences.empty();
     if (!report.changed || options.dryRun) {
         return report;
     }
-    const StoreInput input = storeInputFor(file, traits, &current);
-    storeAndVerify(line, file, input.values, code, options, report, progress);
+    storeAndVerify(line, request, code, options, report, progress);
     return report;
 }
 

@@ -1,5 +1,8 @@
 #include "cli/receiver_values.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "files/setting_keys.h"
 #include "text/conversions.h"
 
@@ -7,9 +10,11 @@ namespace tamlo::cli {
 
 namespace {
 
-// 10 kHz steps as the receiver reports them, as 1 kHz steps.
+// 10 kHz steps as the receiver reports them, as 1 kHz steps. A value no receiver holds stays
+// out of range instead of wrapping into it.
 int32_t codeOfChannelFreq(int32_t channelFreq) {
-    return low32(int64_t{channelFreq} * 10);
+    const int64_t code = int64_t{channelFreq} * 10;
+    return static_cast<int32_t>(std::clamp<int64_t>(code, INT32_MIN, INT32_MAX));
 }
 
 std::string onOff(bool on) {
@@ -76,29 +81,12 @@ std::string Difference::mismatch() const {
     return field + ": asked " + asked + unit + ", read " + read + unit;
 }
 
-SentSettings sentFromFile(const SettingsFile& file, const GenerationTraits& traits) {
-    SentSettings sent;
-    sent.channelCodes = file.channelCodes;
-    if (file.threshold) {
-        sent.threshold = low32(*file.threshold);
-    }
-    if (traits.audioCommand) {
-        if (file.audioLevel) {
-            sent.audioLevel = low32(*file.audioLevel);
-        }
-        sent.diversity = file.diversity;
-    }
-    if (traits.lnaCommand) {
-        sent.lnaSupply = file.lnaSupply;
-    }
-    return sent;
-}
-
-std::vector<Difference> differences(const SettingsFile& file, const GenerationTraits& traits,
-                                    const DeviceSettings& readBack, const SettingsRead& read) {
+std::vector<Difference> differences(const StoreRequest& request, const GenerationTraits& traits,
+                                    const DeviceSettings& readBack,
+                                    const std::vector<SettingField>& fields) {
     std::vector<Difference> out;
-    const SentSettings sent = sentFromFile(file, traits);
-    for (const SettingField field : readBackDifferences(traits, sent, readBack, read)) {
+    const SentSettings sent = sentByStore(traits, request);
+    for (const SettingField field : fields) {
         switch (field) {
             case SettingField::Threshold:
                 out.push_back({"threshold",
@@ -128,6 +116,12 @@ std::vector<Difference> differences(const SettingsFile& file, const GenerationTr
         }
     }
     return out;
+}
+
+std::vector<Difference> differences(const StoreRequest& request, const GenerationTraits& traits,
+                                    const DeviceSettings& readBack, const SettingsRead& read) {
+    return differences(request, traits, readBack,
+                       readBackDifferences(traits, sentByStore(traits, request), readBack, read));
 }
 
 std::vector<std::string> unsupportedKeys(const SettingsFile& file, const GenerationTraits& traits) {
@@ -164,45 +158,47 @@ std::vector<std::string> valuesBeyondGeneration(const SettingsFile& file,
 StoreInput storeInputFor(const SettingsFile& file, const GenerationTraits& traits,
                          const DeviceSettings* current) {
     StoreInput input;
+    StoreRequest& request = input.request;
+    // The file's numbers were checked as it was read, and judged against the generation
+    // before anything is written: they fit in 32 bits.
     for (int n = 1; n <= 6; ++n) {
-        const auto& code = file.channelCodes[static_cast<size_t>(n - 1)];
-        if (code) {
-            input.values.channels[static_cast<size_t>(n - 1)] = channelCodeText(*code);
+        auto& code = request.channelCodes[static_cast<size_t>(n - 1)];
+        if (const auto& asked = file.channelCodes[static_cast<size_t>(n - 1)]) {
+            code = *asked;
         } else if (current != nullptr) {
-            input.values.channels[static_cast<size_t>(n - 1)] =
-                formatChannelText(current->channel(n));
+            code = codeOfChannelFreq(current->channel(n));
         } else {
             input.missing.push_back("channel" + formatInteger(n));
         }
     }
     if (file.threshold) {
-        input.values.threshold = formatInteger(*file.threshold);
+        request.threshold = low32(*file.threshold);
     } else if (current != nullptr) {
-        input.values.threshold = formatInteger(thresholdAsWritten(traits, (*current)[threshold]));
+        request.threshold = thresholdAsWritten(traits, (*current)[threshold]);
     } else {
         input.missing.push_back(keyName(KeyKind::Threshold));
     }
     if (traits.audioCommand) {
         if (file.audioLevel) {
-            input.values.audioLevel = formatInteger(*file.audioLevel);
+            request.audioLevel = low32(*file.audioLevel);
         } else if (current != nullptr) {
-            input.values.audioLevel = formatInteger((*current)[audioLevel]);
+            request.audioLevel = (*current)[audioLevel];
         } else {
             input.missing.push_back(keyName(KeyKind::AudioLevel));
         }
         if (file.diversity) {
-            input.values.diversity = *file.diversity ? 1 : 0;
+            request.diversity = *file.diversity;
         } else if (current != nullptr) {
-            input.values.diversity = (*current)[diversity] != 0 ? 1 : 0;
+            request.diversity = (*current)[diversity] != 0;
         } else {
             input.missing.emplace_back("diversity");
         }
     }
     if (traits.lnaCommand) {
         if (file.lnaSupply) {
-            input.values.lnaSupply = *file.lnaSupply ? 1 : 0;
+            request.lnaSupply = *file.lnaSupply;
         } else if (current != nullptr) {
-            input.values.lnaSupply = lnaSupplyOn((*current)[lnaSupply]) ? 1 : 0;
+            request.lnaSupply = lnaSupplyOn((*current)[lnaSupply]);
         } else {
             input.missing.emplace_back("lna_supply");
         }
@@ -278,7 +274,10 @@ FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to) {
     held[lnaSupply] = from.lnaSupply.value_or(false) ? kLnaOnAbove + 1 : 0;
     SettingsRead whole;
     whole.hex = BlockReply{BlockOutcome::Accepted, hexByteEnd(kHexLnaByte)};
-    for (Difference& d : differences(asked, traits, held, whole)) {
+    // What apply would send: the values held stand where asked is silent, and read back as
+    // themselves.
+    const StoreRequest request = storeInputFor(asked, traits, &held).request;
+    for (Difference& d : differences(request, traits, held, whole)) {
         result.differences.push_back(std::move(d));
     }
     return result;

@@ -1,5 +1,5 @@
 // Between a settings file and the receiver: what a read becomes in a file, what a file
-// becomes as the values of a STORE, and how the two differ, judged by the one read-back rule.
+// becomes as the request of a STORE, and how the two differ, judged by the one read-back rule.
 #pragma once
 
 #include <string>
@@ -37,10 +37,12 @@ struct Difference {
     std::string mismatch() const;
 };
 
-// The file's values that this generation has controls for, as a STORE would send them.
-SentSettings sentFromFile(const SettingsFile& file, const GenerationTraits& traits);
-// Where the receiver, as read, does not hold what the file asks: the read-back rule.
-std::vector<Difference> differences(const SettingsFile& file, const GenerationTraits& traits,
+// Where the receiver, as read, does not hold what the request asks: the read-back rule,
+// worded; the fields are the rule's verdict on readBack.
+std::vector<Difference> differences(const StoreRequest& request, const GenerationTraits& traits,
+                                    const DeviceSettings& readBack,
+                                    const std::vector<SettingField>& fields);
+std::vector<Difference> differences(const StoreRequest& request, const GenerationTraits& traits,
                                     const DeviceSettings& readBack, const SettingsRead& read);
 
 // The file's keys that this generation has no control for ("audio_level" on generation 1,
@@ -66,11 +68,11 @@ struct FileComparison {
 };
 FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to);
 
-// The values of a STORE for this generation: the file's, and where the file is silent the
-// receiver's current ones (as the form shows them after a LOAD). Without current, a key
-// the generation needs and the file lacks is named in missing.
+// The request of a STORE for this generation: the file's values, and where the file is
+// silent the receiver's current ones (as a LOAD shows them). Without current, a key the
+// generation needs and the file lacks is named in missing.
 struct StoreInput {
-    StoreValues values;
+    StoreRequest request;
     std::vector<std::string> missing;
 };
 StoreInput storeInputFor(const SettingsFile& file, const GenerationTraits& traits,

@@ -21,18 +21,16 @@ int64_t acceptedHexLength(const SettingsRead& read) {
 
 }  // namespace
 
-SentSettings sentByStore(const GenerationTraits& traits, const StoreValues& values) {
+SentSettings sentByStore(const GenerationTraits& traits, const StoreRequest& request) {
     SentSettings sent;
-    for (size_t n = 0; n < 6; ++n) {
-        sent.channelCodes[n] = storeChannelCode(values.channels[n]);
-    }
-    sent.threshold = low32(parseInteger(values.threshold));
+    sent.channelCodes = request.channelCodes;
+    sent.threshold = request.threshold;
     // The switches go only inside the audio command.
-    if (traits.audioCommand && values.audioLevel) {
-        sent.audioLevel = low32(parseInteger(*values.audioLevel));
-        sent.diversity = values.diversity != 0;
+    if (traits.audioCommand && request.audioLevel) {
+        sent.audioLevel = request.audioLevel;
+        sent.diversity = request.diversity;
         if (traits.lnaCommand) {
-            sent.lnaSupply = values.lnaSupply != 0;
+            sent.lnaSupply = request.lnaSupply;
         }
     }
     return sent;

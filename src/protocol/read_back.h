@@ -46,9 +46,9 @@ inline SettingField channelField(int n) {
     return static_cast<SettingField>(n - 1);
 }
 
-// What a STORE of these values sends, as numbers (values that fail its checks are not
-// sent, and a failed STORE is not compared).
-SentSettings sentByStore(const GenerationTraits& traits, const StoreValues& values);
+// What a STORE of this request sends to this generation: the one answer to "what was sent"
+// for the window's check, `tamlo write`'s verification and `apply`'s comparison.
+SentSettings sentByStore(const GenerationTraits& traits, const StoreRequest& request);
 
 // Whether a channel sent as channelCode may read back as channelFreq: the 10 kHz step at or
 // below it, or the one at or above it.

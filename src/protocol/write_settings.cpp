@@ -1,80 +1,35 @@
 #include "protocol/write_settings.h"
 
-#include "protocol/generation.h"
-#include "protocol/settings.h"
+#include "serial/exchange.h"
 #include "text/conversions.h"
 
 namespace tamlo {
 
 namespace {
 
-bool isDigitOfBase(char c, int base) {
-    if (base == 16) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-    }
-    if (base == 2) {
-        return c == '0' || c == '1';
-    }
-    return c >= '0' && c <= '9';
-}
-
-// True when the text begins with a number as parseInteger reads it: blanks and tabs, an
-// optional sign, then at least one digit ("$" hex and "%" binary included). An empty field
-// is not a zero: writing it would overwrite the receiver's stored value with something the
-// user never entered.
-bool holdsNumber(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) {
-        ++i;
-    }
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        ++i;
-    }
-    int base = 10;
-    if (i < text.size() && (text[i] == '$' || text[i] == '%')) {
-        base = text[i] == '$' ? 16 : 2;
-        ++i;
-    }
-    return i < text.size() && isDigitOfBase(text[i], base);
-}
-
-// A number that does not fit in 32 bits would wrap into range ("4294967346" into 50): it
-// is refused like any other value out of range, not sent as something the user never typed.
-bool holdsValue(std::string_view text) {
-    return holdsNumber(text) && integerFits32(text);
-}
-
-// The one conversation, written down step by step; a check that fails is noted where the
-// conversation makes it.
+// The one conversation, written down step by step.
 class Planner {
   public:
-    explicit Planner(int32_t firmwareCode) : traits_(firmwareTraits(firmwareCode)) {}
+    explicit Planner(const GenerationTraits& traits) : traits_(traits) {}
 
-    StoreScript plan(const StoreValues& values) {
+    StoreScript plan(const StoreRequest& request) {
+        check(request);
+        if (!script_.result.failures.empty()) {
+            return std::move(script_);
+        }
         if (traits_.writeSession) {
             pair("0", "the opening pair");
         }
-        if (traits_.audioCommand && values.audioLevel) {
-            planAudio(*values.audioLevel, values.diversity, values.lnaSupply);
+        if (traits_.audioCommand && request.audioLevel) {
+            planAudio(*request.audioLevel, request.diversity, request.lnaSupply);
         }
         for (int n = 1; n <= 6; ++n) {
-            const std::string& text = values.channels[static_cast<size_t>(n - 1)];
-            const int32_t channelCode = storeChannelCode(text);
-            if (!channelPasses(text, channelCode)) {
-                fail(Outcome::InvalidFrequency, n);
-            }
-            // Once any check has failed, no later channel is sent: the receiver keeps its own.
-            if (script_.result.failures.empty()) {
-                paced("C" + formatInteger(n) + formatInteger(channelCode),
-                      "channel " + formatInteger(n));
+            if (const auto& code = request.channelCodes[static_cast<size_t>(n - 1)]) {
+                paced("C" + formatInteger(n) + formatInteger(*code), "channel " + formatInteger(n));
             }
         }
-        // The threshold goes whatever happened above, when it is valid itself.
-        const int32_t thresholdValue = low32(parseInteger(values.threshold));
-        if (!holdsValue(values.threshold) || thresholdValue > traits_.highestThreshold) {
-            fail(Outcome::InvalidThreshold);
-        } else {
-            paced("T" + formatInteger(thresholdValue), "the threshold");
+        if (request.threshold) {
+            paced("T" + formatInteger(*request.threshold), "the threshold");
         }
         // The receiver always sees the session closed that it saw opened.
         if (traits_.writeSession) {
@@ -84,21 +39,33 @@ class Planner {
     }
 
   private:
-    // "L" and the level as two digits, then the switches as 0 or 1.
-    void planAudio(const std::string& levelText, int32_t diversityState, int32_t lnaState) {
-        const int32_t level = low32(parseInteger(levelText));
-        if (!holdsValue(levelText) || !traits_.audioLevels.holds(level)) {
+    // In the order of the conversation: the audio level, the channels, the threshold.
+    void check(const StoreRequest& request) {
+        if (traits_.audioCommand && request.audioLevel &&
+            !takesAudioLevel(traits_, *request.audioLevel)) {
             fail(Outcome::InvalidAudioLevel);
-            return;
         }
+        for (int n = 1; n <= 6; ++n) {
+            const auto& code = request.channelCodes[static_cast<size_t>(n - 1)];
+            if (code && !takesChannelCode(*code)) {
+                fail(Outcome::InvalidFrequency, n);
+            }
+        }
+        if (request.threshold && !takesThreshold(traits_, *request.threshold)) {
+            fail(Outcome::InvalidThreshold);
+        }
+    }
+
+    // "L" and the level as two digits, then the switches as 0 or 1.
+    void planAudio(int32_t level, bool diversityOn, bool lnaOn) {
         std::string text = "L";
         if (level < 10) {
             text += "0";
         }
         text += formatInteger(level);
-        text += "D" + formatInteger(diversityState != 0 ? 1 : 0);
+        text += "D" + formatInteger(diversityOn ? 1 : 0);
         if (traits_.lnaCommand) {
-            text += "P" + formatInteger(lnaState != 0 ? 1 : 0);
+            text += "P" + formatInteger(lnaOn ? 1 : 0);
         }
         paced(text, "the audio command");
     }
@@ -121,11 +88,16 @@ class Planner {
 
 }  // namespace
 
-bool channelPasses(std::string_view channelText, int32_t channelCode) {
-    // Both tests always run; either failing refuses the channel.
-    const bool beginsWith13 = parseInteger(leftPart(channelText, 2)) == 13;
-    const bool inRange = kChannelCodes.holds(channelCode);
-    return beginsWith13 && inRange;
+bool takesChannelCode(int32_t channelCode) {
+    return kChannelCodes.holds(channelCode);
+}
+
+bool takesThreshold(const GenerationTraits& traits, int32_t threshold) {
+    return threshold <= traits.highestThreshold;
+}
+
+bool takesAudioLevel(const GenerationTraits& traits, int32_t level) {
+    return traits.audioLevels.holds(level);
 }
 
 int32_t StoreScript::nominalMs() const {
@@ -160,28 +132,8 @@ std::string StoreScript::lastWholeStep(int64_t sent) const {
     return last;
 }
 
-StoreScript planStore(int32_t firmwareCode, const StoreValues& values) {
-    return Planner(firmwareCode).plan(values);
-}
-
-void runStore(Line& line, const StoreScript& script) {
-    for (const StoreStep& step : script.steps) {
-        if (step.paced) {
-            sendPaced(line, step.text, step.pauseMs);
-        } else {
-            sendCommand(line, step.text);
-        }
-    }
-}
-
-StoreResult checkStore(int32_t firmwareCode, const StoreValues& values) {
-    return planStore(firmwareCode, values).result;
-}
-
-StoreResult writeSettings(Line& line, int32_t firmwareCode, const StoreValues& values) {
-    const StoreScript script = planStore(firmwareCode, values);
-    runStore(line, script);
-    return script.result;
+StoreScript planStore(const GenerationTraits& traits, const StoreRequest& request) {
+    return Planner(traits).plan(request);
 }
 
 }  // namespace tamlo

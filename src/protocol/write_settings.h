@@ -1,31 +1,31 @@
-// The STORE conversation: values in, paced commands out, the checks that failed back.
+// The STORE conversation: a request of values in, paced commands out, the checks that failed
+// back.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "protocol/generation.h"
 #include "protocol/outcome.h"
-#include "serial/exchange.h"
 
 namespace tamlo {
 
 inline constexpr int32_t kSlowPaceMs = 250;  // generation 1, per character
 inline constexpr int32_t kFastPaceMs = 25;   // generations 2 and 3
 
-// The values to write, as the user typed them: read from the form in one go, or from a
-// settings file. Nothing here has been checked yet.
-struct StoreValues {
-    std::array<std::string, 6> channels;  // "138.500 MHz", "135.1", ...
-    std::string threshold;
-    // Absent: no audio-level command at all (the user was shown no level and no switches).
-    std::optional<std::string> audioLevel;
-    int32_t diversity = 0;  // 1 on, 0 off
-    int32_t lnaSupply = 0;  // generation 3 only
+// What a STORE is to leave in the receiver, as values. What is absent is not sent, and the
+// receiver keeps its own.
+struct StoreRequest {
+    // In 1 kHz steps above 130 MHz: 138.500 MHz is 8500.
+    std::array<std::optional<int32_t>, 6> channelCodes;
+    std::optional<int32_t> threshold;
+    // Absent: no audio command, so the switches are not sent either.
+    std::optional<int32_t> audioLevel;
+    bool diversity = false;
+    bool lnaSupply = false;  // generation 3 only
 };
 
 struct StoreFailure {
@@ -45,8 +45,11 @@ struct StoreResult {
 // 130 MHz. The threshold and the audio level are the generation's own (its traits).
 inline constexpr IntegerRange kChannelCodes{4000, 8990};
 
-// One channel text: it must begin with "13" and give a code of 4000..8990.
-bool channelPasses(std::string_view channelText, int32_t channelCode);
+// What the receiver takes, value by value: the checks of every STORE.
+bool takesChannelCode(int32_t channelCode);
+// At most the generation's highest; there is no lower bound (T-5 goes out).
+bool takesThreshold(const GenerationTraits& traits, int32_t threshold);
+bool takesAudioLevel(const GenerationTraits& traits, int32_t level);
 
 // One transmission of a STORE: a command letter followed by its 200 ms, or a text paced
 // character by character.
@@ -59,8 +62,8 @@ struct StoreStep {
     std::string what;
 };
 
-// The conversation for given values, decided before anything is sent: the transmissions in
-// order and the checks that failed on the way.
+// The conversation for a request, decided before anything is sent: the checks that failed
+// and, when none did, the transmissions in order.
 struct StoreScript {
     std::vector<StoreStep> steps;
     StoreResult result;
@@ -72,12 +75,8 @@ struct StoreScript {
     std::string lastWholeStep(int64_t sent) const;
 };
 
-StoreScript planStore(int32_t firmwareCode, const StoreValues& values);
-// Sends the script's steps. Reads nothing from the line.
-void runStore(Line& line, const StoreScript& script);
-// The checks alone, in order, sending nothing.
-StoreResult checkStore(int32_t firmwareCode, const StoreValues& values);
-// The whole conversation for the generation of firmwareCode. Reads nothing from the line.
-StoreResult writeSettings(Line& line, int32_t firmwareCode, const StoreValues& values);
+// A request with a value the receiver does not take is refused whole: no steps. The audio
+// command goes only where the generation has one.
+StoreScript planStore(const GenerationTraits& traits, const StoreRequest& request);
 
 }  // namespace tamlo

@@ -161,6 +161,8 @@ struct IntegerScan {
     // The exact magnitude, held at 2^32 once it gets there: enough to tell whether the
     // number fits in 32 bits without wrapping.
     uint64_t magnitude = 0;
+    bool anyDigit = false;
+    int64_t signedValue() const { return static_cast<int64_t>(negative ? 0u - value : value); }
 };
 
 int digitOf(char c, int base) {
@@ -203,6 +205,7 @@ IntegerScan scanInteger(std::string_view text) {
         // Unsigned arithmetic wraps modulo 2^64 as the receiver's numbers are meant to.
         scan.value = scan.value * b + d;
         scan.magnitude = std::min(kCap, scan.magnitude * b + d);
+        scan.anyDigit = true;
     }
     return scan;
 }
@@ -211,13 +214,16 @@ IntegerScan scanInteger(std::string_view text) {
 
 int64_t parseInteger(std::string_view text) {
     const IntegerScan scan = scanInteger(text);
-    const uint64_t value = scan.negative ? 0u - scan.value : scan.value;
-    return static_cast<int64_t>(value);
+    return scan.signedValue();
 }
 
-bool integerFits32(std::string_view text) {
+std::optional<int32_t> integerValue32(std::string_view text) {
     const IntegerScan scan = scanInteger(text);
-    return scan.magnitude <= (scan.negative ? uint64_t{2147483648} : uint64_t{2147483647});
+    if (!scan.anyDigit ||
+        scan.magnitude > (scan.negative ? uint64_t{2147483648} : uint64_t{2147483647})) {
+        return std::nullopt;
+    }
+    return low32(scan.signedValue());
 }
 
 float parseDecimal(std::string_view text) {

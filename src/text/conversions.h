@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,9 +16,10 @@ namespace tamlo {
 
 // Blanks and tabs, a sign, then "$" hex, "%" binary or decimal digits; modulo 2^64.
 int64_t parseInteger(std::string_view text);
-// Whether the number parseInteger reads from text (0 when there is none) lies in the
-// signed 32-bit range, so that keeping its low 32 bits keeps its value.
-bool integerFits32(std::string_view text);
+// The number parseInteger reads from text, when text begins with one (a digit after the
+// blanks, the sign and the base mark) and it lies in the signed 32-bit range; nothing when
+// there is no digit or when keeping the low 32 bits would change the value.
+std::optional<int32_t> integerValue32(std::string_view text);
 // "+Infinity" / "-Infinity" / "NaN" (whole text, any case), else the C grammar of a
 // leading decimal number, rounded to the nearest float.
 float parseDecimal(std::string_view text);

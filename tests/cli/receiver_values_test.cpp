@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace tamlo::cli {
 namespace {
 
@@ -58,9 +60,20 @@ TEST(ReceiverValues, ReadBecomesTheGenerationsKeys) {
     EXPECT_EQ(fileFromSettings(s, g(1)).threshold, 251);
 }
 
+// The request of a file alone, as `tamlo write` sends it.
+StoreRequest requestOf(const SettingsFile& file, const GenerationTraits& traits) {
+    return storeInputFor(file, traits, nullptr).request;
+}
+
 TEST(ReceiverValues, AFileReadFromTheReceiverDiffersInNothing) {
     for (int generation = 1; generation <= 3; ++generation) {
-        EXPECT_TRUE(differences(fileFromSettings(readBack(), g(generation)), g(generation),
+        const SettingsFile file = fileFromSettings(readBack(), g(generation));
+        EXPECT_TRUE(
+            differences(requestOf(file, g(generation)), g(generation), readBack(), wholeRead())
+                .empty());
+        // Nor does the receiver with nothing from a file: apply's request of an empty file.
+        const DeviceSettings current = readBack();
+        EXPECT_TRUE(differences(storeInputFor({}, g(generation), &current).request, g(generation),
                                 readBack(), wholeRead())
                         .empty());
     }
@@ -76,7 +89,9 @@ TEST(ReceiverValues, DifferencesAreWordedForPeople) {
     file.lnaSupply = false;
     std::vector<std::string> changes;
     std::vector<std::string> mismatches;
-    for (const Difference& d : differences(file, g(3), readBack(), wholeRead())) {
+    const DeviceSettings current = readBack();
+    for (const Difference& d :
+         differences(storeInputFor(file, g(3), &current).request, g(3), readBack(), wholeRead())) {
         changes.push_back(d.change());
         mismatches.push_back(d.mismatch());
     }
@@ -85,7 +100,10 @@ TEST(ReceiverValues, DifferencesAreWordedForPeople) {
                                                  "diversity: off -> on", "LNA supply: on -> off"}));
     EXPECT_EQ(mismatches.front(), "channel 3: asked 136.750 MHz, read 136.500 MHz");
     // A generation without the controls is not compared on them.
-    EXPECT_EQ(differences(file, g(1), readBack(), wholeRead()).size(), 2u);
+    EXPECT_EQ(
+        differences(storeInputFor(file, g(1), &current).request, g(1), readBack(), wholeRead())
+            .size(),
+        2u);
 }
 
 TEST(ReceiverValues, KeysWithoutAControlByGeneration) {
@@ -100,22 +118,26 @@ TEST(ReceiverValues, KeysWithoutAControlByGeneration) {
     EXPECT_TRUE(valuesBeyondGeneration(file, g(1)).empty());
 }
 
-TEST(ReceiverValues, StorePlanTakesTheFileThenTheReceiver) {
+TEST(ReceiverValues, StoreRequestTakesTheFileThenTheReceiver) {
     SettingsFile file;
     file.channelCodes[0] = 8500;
     file.diversity = true;
     DeviceSettings current = readBack();
     const StoreInput apply = storeInputFor(file, g(3), &current);
     EXPECT_TRUE(apply.missing.empty());
-    EXPECT_EQ(apply.values.channels[0], "138.500");
-    EXPECT_EQ(apply.values.channels[1], "135.250 MHz");  // as the form shows it after LOAD
-    EXPECT_EQ(apply.values.threshold, "45");
-    EXPECT_EQ(apply.values.audioLevel, "7");
-    EXPECT_EQ(apply.values.diversity, 1);
-    EXPECT_EQ(apply.values.lnaSupply, 1);
-    EXPECT_FALSE(storeInputFor(file, g(1), &current).values.audioLevel.has_value());
+    const StoreRequest& r = apply.request;
+    EXPECT_EQ(r.channelCodes,
+              (std::array<std::optional<int32_t>, 6>{8500, 5250, 6500, 7120, 8000, 8990}));
+    EXPECT_EQ(r.threshold, 45);
+    EXPECT_EQ(r.audioLevel, 7);
+    EXPECT_TRUE(r.diversity);
+    EXPECT_TRUE(r.lnaSupply);
+    EXPECT_FALSE(storeInputFor(file, g(1), &current).request.audioLevel.has_value());
     current[threshold] = 251;  // -5, as generation 3 reports it
-    EXPECT_EQ(storeInputFor(file, g(3), &current).values.threshold, "-5");
+    EXPECT_EQ(storeInputFor(file, g(3), &current).request.threshold, -5);
+    // A receiver's channel out of range stays out of range, however far: the STORE refuses it.
+    current.channel(2) = 429497230;  // ten times it wraps to 5004
+    EXPECT_EQ(storeInputFor(file, g(3), &current).request.channelCodes[1], INT32_MAX);
 
     const StoreInput write = storeInputFor(file, g(3), nullptr);
     EXPECT_EQ(write.missing,

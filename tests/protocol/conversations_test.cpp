@@ -9,7 +9,7 @@
 #include "protocol/identify.h"
 #include "protocol/read_settings.h"
 #include "protocol/signal.h"
-#include "protocol/write_settings.h"
+#include "protocol/write_and_verify.h"
 #include "sim/virtual_line.h"
 #include "wire_log.h"
 
@@ -33,16 +33,27 @@ struct Bench {
     std::optional<WireLog> wire;
 };
 
-StoreValues exampleForm() {
-    StoreValues values;
-    values.channels = {"134.000 MHz", "135.250 MHz", "136.500 MHz",
-                       "137.125 MHz", "138.000 MHz", "138.990 MHz"};
-    values.threshold = "45";
-    values.audioLevel = "7";
-    values.diversity = 0;
-    values.lnaSupply = 1;
-    return values;
+StoreRequest exampleRequest() {
+    StoreRequest request;
+    request.channelCodes = {4000, 5250, 6500, 7125, 8000, 8990};
+    request.threshold = 45;
+    request.audioLevel = 7;
+    request.diversity = false;
+    request.lnaSupply = true;
+    return request;
 }
+
+// A front end that lets the write begin or not, stops it after so many transmissions, and
+// asks for the read-back or not.
+struct ScriptedHooks final : StoreHooks {
+    bool begin = true;
+    int stopAfter = -1;
+    bool readBack = true;
+    int transmissions = 0;
+    bool beginWrite(const StoreScript&) override { return begin; }
+    bool keepWriting() override { return ++transmissions != stopAfter; }
+    bool beginReadBack(const StoreOutcome&) override { return readBack; }
+};
 
 TEST(Generations, TraitsFollowTheFirmwareCode) {
     struct Case {
@@ -69,48 +80,57 @@ TEST(Generations, TraitsFollowTheFirmwareCode) {
     }
 }
 
-TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
+TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTimeAndReadsBack) {
     struct Case {
         const char* version;
         int32_t firmwareCode;
-        int32_t diversity;
+        bool diversity;
         std::vector<std::string> wire;
     };
     const Case cases[] = {
         {"2.06",
          206,
-         0,
+         false,
          {"0 E", "200 0", "400 L07D0P1", "575 C14000", "725 C25250", "875 C36500", "1025 C47125",
-          "1175 C58000", "1325 C68990", "1475 T45", "1550 E", "1750 1"}},
+          "1175 C58000", "1325 C68990", "1475 T45", "1550 E", "1750 1", "1950 X"}},
         {"1.90",
          190,
-         1,
+         true,
          {"0 E", "200 0", "400 L07D1", "525 C14000", "675 C25250", "825 C36500", "975 C47125",
-          "1125 C58000", "1275 C68990", "1425 T45", "1500 E", "1700 1"}},
+          "1125 C58000", "1275 C68990", "1425 T45", "1500 E", "1700 1", "1900 X", "2750 M"}},
         {"1.50",
          150,
-         0,
+         false,
          {"0 C14000", "1500 C25250", "3000 C36500", "4500 C47125", "6000 C58000", "7500 C68990",
-          "9000 T45"}},
+          "9000 T45", "9750 M"}},
     };
     for (const Case& c : cases) {
         Bench bench(c.version);
         Line line = bench.conversation();
-        StoreValues values = exampleForm();
-        values.diversity = c.diversity;
-        const int64_t startMs = bench.line->nowMs();
-        const StoreResult result = writeSettings(line, c.firmwareCode, values);
-        EXPECT_TRUE(result.failures.empty()) << c.version;
+        StoreRequest request = exampleRequest();
+        request.diversity = c.diversity;
+        DeviceSettings held;
+        held[firmwareCode] = c.firmwareCode;
+        StoreHooks hooks;
+        const StoreOutcome outcome = writeAndVerify(line, held, request, hooks);
+        EXPECT_TRUE(outcome.script.result.failures.empty()) << c.version;
         EXPECT_EQ(bench.wire->sends(), c.wire) << c.version;
-        EXPECT_TRUE(checkStore(c.firmwareCode, values).failures.empty());
+        // The receiver holds what was sent, as the read-back rule judges it.
+        ASSERT_TRUE(outcome.readBack) << c.version;
+        EXPECT_TRUE(outcome.readBack->read.accepted()) << c.version;
+        EXPECT_TRUE(outcome.readBack->differences.empty()) << c.version;
+        EXPECT_EQ(outcome.readBack->settings[threshold], 45) << c.version;
         // The plan knows its own length: the progress bars and the benchmarks take it.
-        const StoreScript script = planStore(c.firmwareCode, values);
-        EXPECT_EQ(script.nominalMs(), bench.line->nowMs() - startMs) << c.version;
-        EXPECT_EQ(script.bytes(), static_cast<int64_t>(bench.line->writtenText().size()))
+        const GenerationTraits& traits = firmwareTraits(c.firmwareCode);
+        EXPECT_EQ(outcome.script.nominalMs() + readNominalMs(traits), bench.line->nowMs())
+            << c.version;
+        EXPECT_EQ(outcome.sent, outcome.script.bytes()) << c.version;
+        EXPECT_EQ(outcome.script.bytes() + (traits.hexBlock ? 1 : 0) + (traits.textBlock ? 1 : 0),
+                  static_cast<int64_t>(bench.line->writtenText().size()))
             << c.version;
     }
     // How far a write got, for a stop in the middle: the last step that means something alone.
-    const StoreScript script = planStore(206, exampleForm());
+    const StoreScript script = planStore(generationTraits(3), exampleRequest());
     EXPECT_EQ(script.lastWholeStep(1), "");
     EXPECT_EQ(script.lastWholeStep(2), "the opening pair");
     EXPECT_EQ(script.lastWholeStep(2 + 7 + 6), "channel 1");
@@ -118,78 +138,84 @@ TEST(StoreConversation, PutsEveryCommandOnTheLineAtItsTime) {
     EXPECT_EQ(script.lastWholeStep(script.bytes()), "the closing pair");
 }
 
-TEST(StoreConversation, RefusedValuesAreReportedInOrderAndNotSent) {
+TEST(StoreConversation, SendsWhatTheRequestAndTheFrontEndAllow) {
     using F = StoreFailure;
+    const std::vector<std::string> whole = {
+        "0 E",        "200 0",       "400 L07D0P1", "575 C14000",  "725 C25250",
+        "875 C36500", "1025 C47125", "1175 C58000", "1325 C68990", "1475 T45",
+        "1550 E",     "1750 1",      "1950 X"};
     struct Case {
         const char* what;
-        void (*edit)(StoreValues&);
+        void (*edit)(StoreRequest&, ScriptedHooks&);
         std::vector<StoreFailure> failures;
         std::vector<std::string> wire;
+        bool readBack;
     };
     const Case cases[] = {
-        {"audio level out of range: no channel goes, the threshold does",
-         [](StoreValues& v) { v.audioLevel = "32"; },
+        {"an audio level the receiver does not take refuses the whole request",
+         [](StoreRequest& r, ScriptedHooks&) { r.audioLevel = 32; },
          {F{Outcome::InvalidAudioLevel, 0}},
-         {"0 E", "200 0", "400 T45", "475 E", "675 1"}},
-        {"channel 3 and the threshold refused: the threshold's is the last word",
-         [](StoreValues& v) {
-             v.channels[2] = "133.999 MHz";
-             v.threshold = "100";
+         {},
+         false},
+        {"every value refused is named, in the order of the conversation",
+         [](StoreRequest& r, ScriptedHooks&) {
+             r.threshold = 100;
+             r.channelCodes[2] = 3999;
+             r.channelCodes[4] = 8991;
          },
-         {F{Outcome::InvalidFrequency, 3}, F{Outcome::InvalidThreshold, 0}},
-         {"0 E", "200 0", "400 L07D0P1", "575 C14000", "725 C25250", "875 E", "1075 1"}},
-        {"no audio-level field: no L, D or P",
-         [](StoreValues& v) { v.audioLevel.reset(); },
+         {F{Outcome::InvalidFrequency, 3}, F{Outcome::InvalidFrequency, 5},
+          F{Outcome::InvalidThreshold, 0}},
          {},
-         {"0 E", "200 0", "400 C14000", "550 C25250", "700 C36500", "850 C47125", "1000 C58000",
-          "1150 C68990", "1300 T45", "1375 E", "1575 1"}},
-        {"a threshold that wraps into range is refused, not sent as T50",
-         [](StoreValues& v) { v.threshold = "4294967346"; },
-         {F{Outcome::InvalidThreshold, 0}},
-         {"0 E", "200 0", "400 L07D0P1", "575 C14000", "725 C25250", "875 C36500", "1025 C47125",
-          "1175 C58000", "1325 C68990", "1475 E", "1675 1"}},
-        {"an audio level that wraps into range is refused, not sent as L12",
-         [](StoreValues& v) { v.audioLevel = "4294967308"; },
-         {F{Outcome::InvalidAudioLevel, 0}},
-         {"0 E", "200 0", "400 T45", "475 E", "675 1"}},
-        {"a threshold that fits keeps its reading: -5 goes",
-         [](StoreValues& v) { v.threshold = "-5x"; },
+         false},
+        {"no audio level: no L, D or P; absent channels are not sent",
+         [](StoreRequest& r, ScriptedHooks&) {
+             r.audioLevel.reset();
+             r.channelCodes[1].reset();
+             r.channelCodes[4].reset();
+         },
          {},
-         {"0 E", "200 0", "400 L07D0P1", "575 C14000", "725 C25250", "875 C36500", "1025 C47125",
-          "1175 C58000", "1325 C68990", "1475 T-5", "1550 E", "1750 1"}},
-        {"an empty threshold is no number",
-         [](StoreValues& v) { v.threshold = ""; },
-         {F{Outcome::InvalidThreshold, 0}},
-         {"0 E", "200 0", "400 L07D0P1", "575 C14000", "725 C25250", "875 C36500", "1025 C47125",
-          "1175 C58000", "1325 C68990", "1475 E", "1675 1"}},
+         {"0 E", "200 0", "400 C14000", "550 C36500", "700 C47125", "850 C68990", "1000 T45",
+          "1075 E", "1275 1", "1475 X"},
+         true},
+        {"the front end lets no write begin",
+         [](StoreRequest&, ScriptedHooks& h) { h.begin = false; },
+         {},
+         {},
+         false},
+        {"a stop after the audio command: nothing more, nothing read",
+         [](StoreRequest&, ScriptedHooks& h) { h.stopAfter = 3; },
+         {},
+         {"0 E", "200 0", "400 L07D0P1"},
+         false},
+        {"no read-back asked for",
+         [](StoreRequest&, ScriptedHooks& h) { h.readBack = false; },
+         {},
+         {whole.begin(), whole.end() - 1},
+         false},
     };
     for (const Case& c : cases) {
         Bench bench("2.06");
         Line line = bench.conversation();
-        StoreValues values = exampleForm();
-        c.edit(values);
-        const StoreResult result = writeSettings(line, 206, values);
-        EXPECT_EQ(result.failures, c.failures) << c.what;
-        EXPECT_EQ(result.last(), c.failures.empty() ? Outcome::Ok : c.failures.back().outcome)
+        StoreRequest request = exampleRequest();
+        ScriptedHooks hooks;
+        c.edit(request, hooks);
+        DeviceSettings held;
+        held[firmwareCode] = 206;
+        const StoreOutcome outcome = writeAndVerify(line, held, request, hooks);
+        EXPECT_EQ(outcome.script.result.failures, c.failures) << c.what;
+        EXPECT_EQ(outcome.script.result.last(),
+                  c.failures.empty() ? Outcome::Ok : c.failures.back().outcome)
             << c.what;
         EXPECT_EQ(bench.wire->sends(), c.wire) << c.what;
-        // The checks alone give the same verdict and send nothing.
-        EXPECT_EQ(checkStore(206, values).failures, c.failures) << c.what;
-    }
-}
-
-TEST(ChannelCheck, BothTestsMustPass) {
-    struct Case {
-        const char* text;
-        bool passes;
-    };
-    const Case cases[] = {
-        {"134.000 MHz", true}, {"138.990 MHz", true}, {"135.1", true},
-        {"133.999", false},    {"138.991", false},    {" 134.000", false},
-        {"1345", false},       {"144.000", false},    {"", false},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(channelPasses(c.text, storeChannelCode(c.text)), c.passes) << c.text;
+        EXPECT_EQ(outcome.readBack.has_value(), c.readBack) << c.what;
+        if (outcome.readBack) {
+            EXPECT_TRUE(outcome.readBack->differences.empty()) << c.what;
+        }
+        EXPECT_EQ(outcome.stopped, hooks.stopAfter > 0) << c.what;
+        if (outcome.stopped) {
+            EXPECT_EQ(outcome.sent, 9) << c.what;
+            EXPECT_EQ(outcome.lastWholeStep(), "the audio command") << c.what;
+        }
     }
 }
 

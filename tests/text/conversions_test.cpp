@@ -327,30 +327,35 @@ TEST(TextBytes, LengthCharactersAndEquality) {
 namespace tamlo {
 namespace {
 
-TEST(IntegerFits32, TheLeadingNumberMustKeepItsValueIn32Bits) {
+TEST(IntegerValue32, TheLeadingNumberMustKeepItsValueIn32Bits) {
     const std::string ones(10000, '1');
-    const std::pair<std::string, bool> cases[] = {
-        {"", true},
-        {"x", true},
-        {"7x", true},
-        {"-5", true},
-        {"2147483647", true},
-        {"2147483648", false},
-        {"-2147483648", true},
-        {"-2147483649", false},
-        {"4294967346", false},  // wraps to 50
-        {"4294967308", false},  // wraps to 12
-        {ones, false},          // wraps to -954437177
-        {"$7FFFFFFF", true},
-        {"$FFFFFFFF", false},  // wraps to -1
-        {"%" + std::string(31, '1'), true},
-        {"%" + std::string(32, '1'), false},
-        {" \t+99", true},
-        {"0000000000000000000099", true},  // leading zeros add nothing
-        {"99 99999999999", true},          // the number ends at the blank
+    const std::optional<int32_t> none;
+    const std::pair<std::string, std::optional<int32_t>> cases[] = {
+        {"", none},  // no number is no zero
+        {"x", none},
+        {" -", none},
+        {"$G", none},
+        {"%2", none},
+        {"7x", 7},
+        {"-5", -5},
+        {"2147483647", INT32_MAX},
+        {"2147483648", none},
+        {"-2147483648", INT32_MIN},
+        {"-2147483649", none},
+        {"4294967346", none},  // wraps to 50
+        {"4294967308", none},  // wraps to 12
+        {ones, none},          // wraps to -954437177
+        {"$7FFFFFFF", INT32_MAX},
+        {"-$1f", -31},
+        {"$FFFFFFFF", none},  // wraps to -1
+        {"%" + std::string(31, '1'), INT32_MAX},
+        {"%" + std::string(32, '1'), none},
+        {" \t+99", 99},
+        {"0000000000000000000099", 99},  // leading zeros add nothing
+        {"99 99999999999", 99},          // the number ends at the blank
     };
-    for (const auto& [text, fits] : cases) {
-        EXPECT_EQ(integerFits32(text), fits) << text.substr(0, 40);
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(integerValue32(text), value) << text.substr(0, 40);
     }
 }
 
