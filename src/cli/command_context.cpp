@@ -183,8 +183,7 @@ std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
         given.push_back(portsFile_.defaultPort);
     }
     if (given.empty()) {
-        const bool many = options_.command == "apply" || options_.command == "set" ||
-                          options_.command == "rssi" || options_.command == "read";
+        const bool many = options_.portUse == PortUse::Many;
         error(options_.command + ": name a port with -p PORT" + (many ? ", or use --all" : "") +
               " (or give a default in ports.toml)");
         status = kExitUsage;

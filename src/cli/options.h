@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_table.h"
+
 namespace tamlo::cli {
 
 inline constexpr std::string_view kProgram = "tamlo";
@@ -33,7 +35,9 @@ inline constexpr int kExitUsage = 2;  // the command line or a settings file
 inline constexpr int kExitInterrupted = 130;
 
 struct Options {
-    std::string command;  // ports, read, write, apply, set, get, diff, rssi, completion
+    std::string command;              // its name, for the messages
+    const CommandRow* row = nullptr;  // the command to run, as parsed
+    PortUse portUse = PortUse::None;  // how this run of it names receivers
     std::vector<std::string> ports;
     bool all = false;
     std::string file;                // write, apply, diff: the settings file
@@ -61,10 +65,6 @@ struct Options {
 // the simulated receiver (not on Windows), so --simulate is offered.
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
                                 std::ostream& out, std::ostream& err, bool withSimulator = true);
-
-// The commands, in the order help lists them.
-inline constexpr std::string_view kCommands[] = {"ports", "read", "write", "apply",     "set",
-                                                 "get",   "diff", "rssi",  "completion"};
 
 // A completion script for bash, zsh or fish, made from the same definition of the command
 // line that parses it; empty for another shell.
