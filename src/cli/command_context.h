@@ -67,8 +67,15 @@ class CommandContext {
     void enlist(NamedPort port);
 
   private:
+    // The parts of start(), each in the file named for its job.
+    bool readPortsFiles(int& status);
+    bool openLog(int& status);
+    bool startSimulator(int& status);
+    // Heads the byte log before the first port of the run is worked.
+    void startLog(const std::vector<std::string>& ports);
     std::optional<SettingsFile> accept(FileParse parsed, const std::string& shown);
     NamedPort simulatedPort();
+    // What the run says and does of the stop requests, every tick while the workers run.
     void tick(FleetProgress& progress, class ProgressBars* bars);
 
     const Options& options_;
@@ -80,7 +87,8 @@ class CommandContext {
     std::unique_ptr<std::ofstream> logFile_;
     std::unique_ptr<SerialLog> log_;
     bool stopped_ = false;
-    int64_t abortedAtMs_ = -1;
+    bool toldStop_ = false;
+    bool toldAbort_ = false;
 };
 
 // The commands.

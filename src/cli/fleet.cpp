@@ -74,8 +74,10 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
         report.fail("no such port" + orMeant);
         return report;
     }
+    // Below the log: a worker stuck writing its log still lets its port be released.
+    HeldPort held(connection->port(), options.held);
     std::unique_ptr<LoggingSerialPort> logged;
-    SerialPort* port = &connection->port();
+    SerialPort* port = &held;
     if (options.log != nullptr) {
         logged = std::make_unique<LoggingSerialPort>(*port, *options.log, name);
         port = logged.get();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/fleet.h"
+#include "cli/held_ports.h"
 #include "cli/options.h"
 #include "files/file_store.h"
 #include "serial/port_details.h"
@@ -44,6 +45,9 @@ struct Platform {
     // number of the first signal; written by the signal handler.
     const std::atomic<int>* stopRequests = nullptr;
     const std::atomic<int>* stopSignal = nullptr;
+    // Where the workers' open ports are known, so that the program can release them when
+    // it has to end before a stuck worker does; null: nowhere.
+    HeldPorts* heldPorts = nullptr;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a

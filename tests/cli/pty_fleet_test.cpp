@@ -1,7 +1,11 @@
 // Real time over pseudo-terminals: several simulated receivers at once, one of them
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -196,7 +200,8 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
 // The program itself, stopped by a signal while it writes to a receiver on a pty: a first
 // request lets the write finish, a second stops at once and says how far it got, a closed
 // standard output changes nothing; afterwards the port opens again at once and the receiver
-// holds what the report says.
+// holds what the report says. A worker stuck in its byte log (a pipe nobody reads) does not
+// keep the program from ending after the second request, nor its port held.
 TEST(PtyFleet, SignalsDuringAWrite) {
     struct Case {
         const char* name;
@@ -204,7 +209,8 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         int times;
         int exit;
         const char* says;
-        bool whole;  // the receiver holds the whole write
+        bool whole;          // the receiver holds the whole write
+        bool stuck = false;  // --log into a pipe that fills in the middle of the STORE
     };
     const Case cases[] = {
         {"INT", SIGINT, 1, kExitInterrupted, "interrupted: finishing the write to ", true},
@@ -213,6 +219,8 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         {"PIPE", 0, 0, kExitOk, "", true},
         {"INT twice", SIGINT, 2, kExitInterrupted, "the receiver holds a mix; run the write again",
          false},
+        {"TERM twice, stuck in the log", SIGTERM, 2, 128 + SIGTERM,
+         "a port did not stop in time; exiting without its report\n", false, true},
     };
     const std::string file = settingsFile(
         "tamlo-pty-signals.toml",
@@ -223,7 +231,20 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         Receivers receivers(1);
         const std::string& device = receivers.devices[0];
         const int64_t start = nowMs();
-        sim::testing::ChildProcess child({TAMLO_BINARY, "write", "-p", device, file});
+        std::vector<std::string> args = {TAMLO_BINARY, "write", "-p", device, file};
+        const std::string fifo = file + ".log";
+        int logReader = -1;
+        if (c.stuck) {
+            // Room for the log up to about channel 2 (a sent byte is a line of 45 bytes).
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            logReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(::fcntl(logReader, F_SETPIPE_SZ, 4096), 4096);
+            const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            ASSERT_EQ(::write(filler, std::string(2600, '#').data(), 2600), 2600);
+            ::close(filler);
+            args.insert(args.begin() + 1, {"--log", fifo});
+        }
+        sim::testing::ChildProcess child(args);
         ASSERT_GT(child.pid, 0) << c.name;
         // Once the write has begun (channel 1 is through for the second request), however
         // long a loaded machine took to get there.
@@ -231,6 +252,13 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         const char* begun = c.times == 2 ? "C18500" : "E0";
         while (!receivers.heard(0, begun) && nowMs() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // The pipe full: nothing more comes for longer than a STORE's longest pause.
+        for (int logged = -1, now = 0; c.stuck && nowMs() < giveUp; logged = now) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            if (::ioctl(logReader, FIONREAD, &now) != 0 || now == logged) {
+                break;
+            }
         }
         if (c.signal == 0) {
             child.closeOut();
@@ -261,6 +289,10 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         const std::string held = after.out.str();
         EXPECT_NE(held.find("channel1 = \"138.500\""), std::string::npos) << c.name << held;
         EXPECT_EQ(held.find("threshold = 12\n") != std::string::npos, c.whole) << c.name << held;
+        if (c.stuck) {
+            ::close(logReader);
+            std::filesystem::remove(fifo);
+        }
     }
     std::filesystem::remove(file);
 }

@@ -1,0 +1,38 @@
+// The byte log of --log: opened (appended to) before anything is sent, and headed by the
+// time, the program and its version, the command and its ports once the ports are known.
+#include "cli/command_context.h"
+
+namespace tamlo::cli {
+
+#ifndef TAMLO_VERSION
+#define TAMLO_VERSION "unknown"
+#endif
+
+bool CommandContext::openLog(int& status) {
+    if (options_.log.empty()) {
+        return true;
+    }
+    logFile_ = std::make_unique<std::ofstream>(options_.log, std::ios::binary | std::ios::app);
+    if (!*logFile_) {
+        error(options_.log + ": cannot be written");
+        status = kExitUsage;
+        return false;
+    }
+    return true;
+}
+
+void CommandContext::startLog(const std::vector<std::string>& ports) {
+    if (!logFile_ || log_) {
+        return;
+    }
+    std::string names;
+    for (const std::string& port : ports) {
+        names += " " + port;
+    }
+    *logFile_ << "# " << platform_.isoNow() << "  " << kProgram << " " << TAMLO_VERSION << "  "
+              << options_.command << names << "\n";
+    log_ = std::make_unique<SerialLog>(*logFile_);
+    fleet_.log = log_.get();
+}
+
+}  // namespace tamlo::cli
