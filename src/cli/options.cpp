@@ -196,7 +196,7 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
     } catch (const CLI::ParseError& e) {
         return usage(args, out, err, std::string(e.what()) + " (see --help)");
     }
-    if (options.row == nullptr) {
+    if (app.get_subcommands().empty()) {
         return usage(args, out, err, "name a command: " + commandList(" or ") + " (see --help)");
     }
     if (std::any_of(line.simulate.begin(), line.simulate.end(),

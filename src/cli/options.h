@@ -1,15 +1,7 @@
-// The command line of `tamlo`:
-//   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
-//   ports [--json] [--probe] [--names]
-//   read [-p PORT ... | --all] [-o FILE|DIR/] [--json]
-//   write [-p PORT] FILE [--no-verify]
-//   apply FILE (-p PORT ... | --all) [--dry-run] [--json] [--no-verify]
-//   set (-p PORT ... | --all) KEY=VALUE ... [--dry-run] [--json] [--no-verify]
-//   get [-p PORT] [KEY ...] [--json]
-//   diff FILE (FILE | -p PORT) [--json]
-//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE|-] [--json]
-//   completion bash|zsh|fish
-// A PORT is a device or a name from the ports files; without one, their default port.
+// The command line of `tamlo`: the common options (--simulate[=VERSION], --log FILE, -q,
+// --strict, --version), before the command or after it, then a command of the table in
+// command_table.cpp with its own options. A PORT is a device or a name from the ports files;
+// without one, their default port.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace tamlo::cli {
@@ -25,7 +26,11 @@ Parsed parse(std::vector<std::string> args) {
 }
 
 TEST(Options, EveryCommandHasHelp) {
+    std::ifstream page(TAMLO_MAN_PAGE);
+    const std::string manual((std::istreambuf_iterator<char>(page)), {});
     for (const CommandRow& row : commandTable()) {
+        EXPECT_NE(manual.find(".TP\n.B " + std::string(row.name) + "\n"), std::string::npos)
+            << "the manual page has no entry for " << row.name;
         const Parsed p = parse({std::string(row.name), "--help"});
         EXPECT_EQ(p.status, kExitOk) << row.name;
         EXPECT_NE(p.out.find(row.name), std::string::npos) << p.out;
