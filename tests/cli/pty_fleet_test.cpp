@@ -236,6 +236,7 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         int logReader = -1;
         if (c.stuck) {
             // Room for the log up to about channel 2 (a sent byte is a line of 45 bytes).
+            std::filesystem::remove(fifo);  // left by a run that failed
             ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
             logReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
             ASSERT_GE(::fcntl(logReader, F_SETPIPE_SZ, 4096), 4096);
