@@ -4,12 +4,15 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/tamlo_program.h"
@@ -36,9 +39,10 @@
 
 namespace {
 
-// Written only by the signal handler; read by the thread that draws the progress. The
-// first request lets every STORE under way finish; the second stops at once, and the
-// workers still release their ports and say how far each write got.
+// Written only by the signal handler; read by the workers, the thread that draws the
+// progress and the watch below. The first request lets every STORE under way finish; the
+// second stops at once, and the workers still release their ports and say how far each
+// write got.
 std::atomic<int> stopRequests{0};
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -172,6 +176,52 @@ int64_t monotonicMs() {
         .count();
 }
 
+// After the second request every worker stops within a read's time-out and closes its port.
+// One stuck outside its line (writing into a full pipe, a FIFO, a disk that hangs) must not
+// keep the program from ending, nor leave its port held: its port is released, a call under
+// way on it given a moment to end, and then the process ends without the report.
+constexpr auto kStopGrace = std::chrono::milliseconds(3000);
+constexpr auto kReleaseWait = std::chrono::milliseconds(1000);
+
+class StopWatch {
+  public:
+    explicit StopWatch(tamlo::cli::HeldPorts& held) : held_(held), thread_([this] { watch(); }) {}
+    ~StopWatch() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    StopWatch(const StopWatch&) = delete;
+    StopWatch& operator=(const StopWatch&) = delete;
+
+  private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        // The handler cannot wake a thread safely; a look ten times a second is soon enough.
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(100),
+                                  [this] { return done_ || stopRequests.load() >= 2; })) {
+        }
+        if (done_ || changed_.wait_for(lock, kStopGrace, [this] { return done_; })) {
+            return;
+        }
+        const size_t open = held_.releaseAll(kReleaseWait);
+        std::cerr << "tamlo: a port did not stop in time; exiting without its report"
+                  << (open > 0 ? " (a port could not be closed)" : "") << "\n";
+        std::cerr.flush();
+        const int signal = stopSignal.load();
+        std::_Exit(signal > 0 ? 128 + signal : tamlo::cli::kExitInterrupted);
+    }
+
+    tamlo::cli::HeldPorts& held_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,6 +235,7 @@ int main(int argc, char** argv) {
     tamlo::CheckedStream standardOutput("standard output", stdout,
                                         [] { return tamlo::pipeReaderGone(STDOUT_FILENO); });
 #endif
+    tamlo::cli::HeldPorts heldPorts;
 
     tamlo::cli::Platform platform{
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
@@ -209,6 +260,7 @@ int main(int argc, char** argv) {
         .stopRequests = &stopRequests,
         .stopSignal = &stopSignal,
         .standardOutput = &standardOutput,
+        .heldPorts = &heldPorts,
     };
 
 #ifndef _WIN32
@@ -228,12 +280,15 @@ int main(int argc, char** argv) {
 #endif
 
     int status = tamlo::cli::kExitFailed;
-    try {
-        status = tamlo::cli::runTamlo(args, platform);
-    } catch (const std::exception& e) {
-        // Never expected; still a message and an orderly exit in which every port was
-        // closed on the way out.
-        std::cerr << "tamlo: " << e.what() << "\n";
+    {
+        const StopWatch watch(heldPorts);
+        try {
+            status = tamlo::cli::runTamlo(args, platform);
+        } catch (const std::exception& e) {
+            // Never expected; still a message and an orderly exit in which every port was
+            // closed on the way out.
+            std::cerr << "tamlo: " << e.what() << "\n";
+        }
     }
 #ifndef _WIN32
     if (simulator) {

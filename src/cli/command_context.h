@@ -71,8 +71,15 @@ class CommandContext {
     RunOutputs& outputs() { return outputs_; }
 
   private:
+    // The parts of start(), each in the file named for its job.
+    bool readPortsFiles(int& status);
+    bool openLog(int& status);
+    bool startSimulator(int& status);
+    // Heads the byte log before the first port of the run is worked.
+    void startLog(const std::vector<std::string>& ports);
     std::optional<SettingsFile> accept(FileParse parsed, const std::string& shown);
     NamedPort simulatedPort();
+    // What the run says and does of the stop requests, every tick while the workers run.
     void tick(FleetProgress& progress, class ProgressBars* bars);
 
     const Options& options_;
@@ -85,7 +92,8 @@ class CommandContext {
     CheckedStream* logFile_ = nullptr;
     std::unique_ptr<SerialLog> log_;
     bool stopped_ = false;
-    int64_t abortedAtMs_ = -1;
+    bool toldStop_ = false;
+    bool toldAbort_ = false;
 };
 
 // The commands.

@@ -11,8 +11,9 @@ int commandWrite(CommandContext& run, const std::vector<std::string>& ports, boo
         run.error("write takes one port");
         return kExitUsage;
     }
+    // set names its settings on the command line; write and apply take a file.
     const std::optional<SettingsFile> file =
-        options.command == "set" ? run.loadAssignments() : run.loadSettingsFile(options.file);
+        options.file.empty() ? run.loadAssignments() : run.loadSettingsFile(options.file);
     if (!file) {
         return kExitUsage;
     }

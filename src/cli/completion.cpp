@@ -13,8 +13,8 @@ namespace {
 enum class Value { None, Port, File, SettingsFile, Setting, Key, Shell, Other };
 
 Value valueOf(const CLI::Option& option) {
-    if (option.get_type_size_max() == 0) {
-        return Value::None;  // a flag
+    if (option.get_items_expected_max() == 0) {
+        return Value::None;  // a flag: -q, --strict, --simulate[=VERSION]
     }
     const std::string& text = option.get_option_text();
     const std::string& name = option.get_name(true, false);

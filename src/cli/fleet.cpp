@@ -86,8 +86,10 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
         return report;
     }
     PortProgress progress(fleet, index, opened, [&connection] { return connection->nowMs(); });
+    // Below the log: a worker stuck writing its log still lets its port be released.
+    HeldPort held(connection->port(), options.held);
     std::unique_ptr<LoggingSerialPort> logged;
-    SerialPort* port = &connection->port();
+    SerialPort* port = &held;
     if (options.log != nullptr) {
         logged = std::make_unique<LoggingSerialPort>(*port, *options.log, name);
         port = logged.get();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/fleet_progress.h"
+#include "cli/held_ports.h"
 #include "cli/port_report.h"
 #include "serial/clock.h"
 #include "serial/exchange.h"
@@ -41,6 +42,9 @@ struct FleetOptions {
     std::map<std::string, std::string> refused;
     // Names that are no port but near one the ports files know: told when they do not open.
     std::map<std::string, std::string> meant;
+    // Where the ports of the workers are known while open, so that a process that must end
+    // can release them; null: nowhere.
+    HeldPorts* held = nullptr;
     // Called on the calling thread every pollMs while the workers run (progress, signals),
     // and once when they have all finished.
     std::function<void()> onTick;

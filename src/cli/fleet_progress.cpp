@@ -4,8 +4,12 @@
 
 namespace tamlo::cli {
 
-FleetProgress::FleetProgress(std::vector<std::string> ports, TimeSource nowMs)
-    : ports_(std::move(ports)), nowMs_(std::move(nowMs)), states_(ports_.size()) {}
+FleetProgress::FleetProgress(std::vector<std::string> ports, TimeSource nowMs,
+                             const std::atomic<int>* stopRequests)
+    : ports_(std::move(ports)),
+      nowMs_(std::move(nowMs)),
+      stopRequests_(stopRequests),
+      states_(ports_.size()) {}
 
 void FleetProgress::phase(size_t index, std::string name, int32_t expectedMs) {
     const int64_t now = nowMs_();
@@ -19,7 +23,7 @@ void FleetProgress::phase(size_t index, std::string name, int32_t expectedMs) {
 bool FleetProgress::beginWrite(size_t index, int32_t expectedMs) {
     const int64_t now = nowMs_();
     std::lock_guard lock(mutex_);
-    if (cancelled_) {
+    if (cancelled_ || requests() >= 1) {
         return false;
     }
     State& s = states_[index];
@@ -81,12 +85,12 @@ void FleetProgress::abort() {
 
 bool FleetProgress::cancelled() const {
     std::lock_guard lock(mutex_);
-    return cancelled_;
+    return cancelled_ || requests() >= 1;
 }
 
 bool FleetProgress::aborted() const {
     std::lock_guard lock(mutex_);
-    return aborted_;
+    return aborted_ || requests() >= 2;
 }
 
 bool FleetProgress::writing(size_t index) const {

@@ -5,6 +5,7 @@
 // sent, and each port says how far its write had gone.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -22,7 +23,12 @@ class FleetProgress {
     // Milliseconds on any monotonic base (virtual time in tests).
     using TimeSource = std::function<int64_t()>;
 
-    FleetProgress(std::vector<std::string> ports, TimeSource nowMs);
+    // stopRequests: the user's requests to stop as the signal handler counts them, seen by
+    // every worker at once (the first: no STORE starts; the second: everything stops),
+    // whether or not the thread that reports them is free to; null: only cancel() and
+    // abort() count.
+    FleetProgress(std::vector<std::string> ports, TimeSource nowMs,
+                  const std::atomic<int>* stopRequests = nullptr);
 
     size_t size() const { return ports_.size(); }
     const std::string& port(size_t index) const { return ports_[index]; }
@@ -75,9 +81,11 @@ class FleetProgress {
         bool failed = false;
     };
     int32_t leftMs(const State& state, int64_t nowMs) const;
+    int requests() const { return stopRequests_ != nullptr ? stopRequests_->load() : 0; }
 
     std::vector<std::string> ports_;
     TimeSource nowMs_;
+    const std::atomic<int>* stopRequests_;
     mutable std::mutex mutex_;
     mutable std::condition_variable finished_;
     std::vector<State> states_;

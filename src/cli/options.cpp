@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "cli/command_line_error.h"
 #include "cli/completion.h"
 
 #include "files/setting_keys.h"
@@ -32,36 +33,6 @@ class HelpFormatter final : public CLI::Formatter {
         return name;
     }
 };
-
-// Many ports: -p once for each. One port: a second -p is an error.
-void addPorts(CLI::App& command, Options& options) {
-    command
-        .add_option("-p,--port", options.ports,
-                    "a serial port or its name in ports.toml; repeat for more (\"sim\": the "
-                    "simulated receiver)")
-        ->allow_extra_args(false)
-        ->option_text("PORT ...");
-}
-
-void addPort(CLI::App& command, std::string& port) {
-    command
-        .add_option("-p,--port", port,
-                    "the serial port or its name in ports.toml (default: its default port; "
-                    "\"sim\": the simulated receiver)")
-        ->option_text("PORT");
-}
-
-// The first word that names a command, skipping the global options and their values.
-std::optional<std::string> commandWord(const std::vector<std::string>& args) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--log") {
-            ++i;
-        } else if (!args[i].starts_with("-")) {
-            return args[i];
-        }
-    }
-    return std::nullopt;
-}
 
 bool wantsJson(const std::vector<std::string>& args) {
     return std::find(args.begin(), args.end(), "--json") != args.end();
@@ -91,140 +62,121 @@ std::string errorJson(const std::string& message, const std::string& file, int64
 
 namespace {
 
-// The whole command line, bound to options; the subcommands in the order of kCommands.
+// The whole command line, bound to options; the subcommands in the order of the table.
 struct CommandLine {
     CLI::App app{
         "Configures TamloX receivers over their serial lines: keeps their settings in "
         "files, restores them, gives many receivers the same settings.",
         std::string(kProgram)};
-    std::vector<CLI::App*> commands;
-    CLI::Option* simulate = nullptr;
+    std::vector<CLI::Option*> simulate;  // --simulate, before the command or after it
     std::string simulated;
-    std::string onePort;
-    bool noVerify = false;
 };
+
+// The options every command takes, before its name or after it, so that each command's
+// --help lists them and the completion offers them there.
+void addCommonOptions(CLI::App& command, Options& options, CommandLine& line, bool withSimulator) {
+    const std::string group = "Common options";
+    command.set_version_flag("--version", std::string(kProgram) + " " + TAMLO_VERSION + "\n" +
+                                              std::string(kLicenceNotice));
+    command.get_option("--version")->group(group);
+    command.add_flag("-q,--quiet", options.quiet, "no progress bars, warnings or summary")
+        ->group(group);
+    command
+        .add_flag("--strict", options.strict,
+                  "a setting the receiver's firmware has no control for, or a backup of another "
+                  "receiver, is an error, not a warning")
+        ->group(group);
+    command
+        .add_option("--log", options.log,
+                    "start a byte log of this run in FILE (appended): every transfer with its "
+                    "time, for support cases")
+        ->option_text("FILE")
+        ->group(group);
+    if (withSimulator) {
+        line.simulate.push_back(
+            command
+                .add_flag("--simulate{" + std::string(kDefaultSimulatedVersion) + "}",
+                          line.simulated,
+                          "run a simulated receiver (firmware VERSION, default " +
+                              std::string(kDefaultSimulatedVersion) +
+                              ") in this process, as port \"sim\"")
+                ->group(group));
+    }
+}
 
 void defineCommandLine(CommandLine& line, Options& options, bool withSimulator) {
     CLI::App& app = line.app;
     app.formatter(std::make_shared<HelpFormatter>());
-    app.require_subcommand(1);
-    app.fallthrough();
-    app.set_version_flag("--version", std::string(kProgram) + " " + TAMLO_VERSION + "\n" +
-                                          std::string(kLicenceNotice));
-    app.add_flag("-q,--quiet", options.quiet, "no progress bars, warnings or summary");
-    app.add_flag("--strict", options.strict,
-                 "a setting the receiver's firmware has no control for, or a backup of another "
-                 "receiver, is an error, not a warning");
-    app.add_option("--log", options.log,
-                   "start a byte log of this run in FILE (appended): every transfer with its "
-                   "time, for support cases")
-        ->option_text("FILE");
-    if (withSimulator) {
-        line.simulate = app.add_flag(
-            "--simulate{" + std::string(kDefaultSimulatedVersion) + "}", line.simulated,
-            "run a simulated receiver (firmware VERSION, default " +
-                std::string(kDefaultSimulatedVersion) + ") in this process, as port \"sim\"");
+    addCommonOptions(app, options, line, withSimulator);
+    for (const CommandRow& row : commandTable()) {
+        CLI::App* command = app.add_subcommand(std::string(row.name), std::string(row.help));
+        row.define(*command, options);
+        addCommonOptions(*command, options, line, withSimulator);
+        command->callback([&options, &row] {
+            options.command = std::string(row.name);
+            options.row = &row;
+            options.portUse = row.ports;
+            if (row.check != nullptr) {
+                if (const std::string problem = row.check(options); !problem.empty()) {
+                    throw CommandLineError(problem);
+                }
+            }
+        });
     }
-    const auto command = [&](const char* name, const char* help) {
-        line.commands.push_back(app.add_subcommand(name, help));
-        return line.commands.back();
-    };
-    const auto settingsFile = [&](CLI::App* sub, std::string& file, const char* what) {
-        sub->add_option("FILE", file, what)->required()->option_text(" ");
-    };
+}
 
-    CLI::App* ports = command("ports",
-                              "list the serial ports: names, devices, USB adapters, "
-                              "whether each opens");
-    ports->add_flag("--json", options.json, "as a JSON array");
-    ports->add_flag("--probe", options.probe,
-                    "ask each port that opens for its firmware version (without it nothing is "
-                    "sent)");
-    ports->add_flag("--names", options.namesOnly,
-                    "only the names a port can be given by, one a line, opening none");
-
-    CLI::App* read = command("read", "read receivers' settings into files");
-    addPorts(*read, options);
-    read->add_flag("--all", options.all, "every port that opens");
-    read->add_option("-o,--output", options.output,
-                     "the file to write, replaced whole or not at all (default: standard "
-                     "output); a .json name gives JSON; DIR/: one file per receiver, named "
-                     "by the port's name")
-        ->option_text("FILE|DIR/");
-    read->add_flag("--json", options.json, "JSON instead of TOML");
-
-    CLI::App* write = command("write", "write a settings file to a receiver");
-    addPort(*write, line.onePort);
-    settingsFile(write, options.file, "the settings file (TOML, or JSON by its .json name)");
-    write->add_flag("--no-verify", line.noVerify, "do not read the settings back");
-    write->add_flag("--json", options.json, "errors as one JSON object");
-
-    CLI::App* apply =
-        command("apply", "give receivers a file's settings, writing only where something differs");
-    settingsFile(apply, options.file, "the settings file");
-    for (CLI::App* sub : {apply, command("set", "change the settings named, as apply does")}) {
-        if (sub != apply) {
-            sub->add_option("SETTING", options.words, "KEY=VALUE, e.g. threshold=50")
-                ->required()
-                ->option_text(" ");
+// The names an option of this command is given by: "-p", "--port", ...
+std::vector<std::string_view> optionNames(const CLI::App& command,
+                                          std::vector<std::string>& storage) {
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_snames()) {
+            storage.push_back("-" + name);
         }
-        addPorts(*sub, options);
-        sub->add_flag("--all", options.all, "every port that opens");
-        sub->add_flag("--dry-run", options.dryRun, "only say what would change");
-        sub->add_flag("--json", options.json, "one JSON object per port");
-        sub->add_flag("--no-verify", line.noVerify, "do not read the settings back");
+        for (const std::string& name : option->get_lnames()) {
+            storage.push_back("--" + name);
+        }
     }
+    return {storage.begin(), storage.end()};
+}
 
-    CLI::App* get = command("get", "print a receiver's settings, all or those named");
-    addPort(*get, line.onePort);
-    get->add_option("KEY", options.words, "a setting, e.g. threshold")->option_text(" ");
-    get->add_flag("--json", options.json, "as one JSON object");
-
-    CLI::App* diff = command("diff",
-                             "compare two settings files, or a file and a receiver, as "
-                             "apply compares; status 0 equal, 1 different, 2 trouble");
-    settingsFile(diff, options.file, "the settings file");
-    diff->add_option("OTHER", options.other, "the second file (or -p PORT)")->option_text(" ");
-    addPort(*diff, line.onePort);
-    diff->add_flag("--json", options.json, "as one JSON object");
-
-    CLI::App* rssi = command("rssi", "watch the signal strength");
-    addPorts(*rssi, options);
-    rssi->add_flag("--all", options.all, "every port that opens");
-    rssi->add_option("--interval", options.intervalMs,
-                     "milliseconds between polls, " + std::to_string(kMinIntervalMs) +
-                         " or more (default " + std::to_string(kDefaultIntervalMs) + ")")
-        ->option_text("MS");
-    rssi->add_option("--count", options.count, "stop after N polls of each port")->option_text("N");
-    rssi->add_option("--csv", options.csv,
-                     "append time,port,rssi rows to FILE (\"-\": standard output); a poll "
-                     "with no answer has an empty rssi")
-        ->option_text("FILE");
-    rssi->add_flag("--json", options.json,
-                   "one JSON object per sample and line on standard output (rssi null: no "
-                   "answer)");
-
-    CLI::App* completion = command("completion", "print the shell completion script");
-    completion->add_option("SHELL", options.shell, "bash, zsh or fish")
-        ->required()
-        ->check(CLI::IsMember({"bash", "zsh", "fish"}))
-        ->option_text(" ");
+// What CLI11 did not take: a word that names no command, or an option the command does not
+// have, each with the nearest name when one is near enough to be meant.
+std::optional<std::string> unexpected(const CommandLine& line) {
+    const std::vector<CLI::App*> parsed = line.app.get_subcommands();
+    const CLI::App& command = parsed.empty() ? line.app : *parsed.front();
+    std::vector<std::string> left = command.remaining();
+    if (&command != &line.app) {
+        for (const std::string& word : line.app.remaining()) {
+            left.push_back(word);
+        }
+    }
+    for (const std::string& word : left) {
+        if (parsed.empty() && !word.starts_with("-")) {
+            std::vector<std::string_view> names;
+            for (const CommandRow& row : commandTable()) {
+                names.push_back(row.name);
+            }
+            const auto nearest = nearestName(word, names);
+            return "unknown command '" + word + "'" +
+                   (nearest ? " (did you mean " + std::string(*nearest) + "?)"
+                            : "; the commands are " + commandList(""));
+        }
+        if (word.starts_with("-")) {
+            const std::string name = word.substr(0, word.find('='));
+            std::vector<std::string> storage;
+            const auto nearest = nearestName(name, optionNames(command, storage));
+            return (parsed.empty() ? "" : command.get_name() + ": ") + "unknown option '" + name +
+                   "'" +
+                   (nearest ? " (did you mean " + std::string(*nearest) + "?)" : " (see --help)");
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
                                 std::ostream& out, std::ostream& err, bool withSimulator) {
-    if (const auto word = commandWord(args)) {
-        if (std::find(std::begin(kCommands), std::end(kCommands), *word) == std::end(kCommands)) {
-            const auto nearest = nearestName(*word, kCommands);
-            return usage(args, out, err,
-                         "unknown command '" + *word + "'" +
-                             (nearest ? " (did you mean " + std::string(*nearest) + "?)"
-                                      : "; the commands are ports, read, write, apply, set, "
-                                        "get, diff, rssi, completion"));
-        }
-    }
     CommandLine line;
     CLI::App& app = line.app;
     defineCommandLine(line, options, withSimulator);
@@ -236,24 +188,19 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
         return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
+    } catch (const CommandLineError& e) {
+        return usage(args, out, err, e.what());
+    } catch (const CLI::ExtrasError& e) {
+        return usage(args, out, err,
+                     unexpected(line).value_or(std::string(e.what()) + " (see --help)"));
     } catch (const CLI::ParseError& e) {
-        if (std::string(e.what()) == "A subcommand is required") {
-            return usage(args, out, err,
-                         "name a command: ports, read, write, apply, set, get, diff or rssi "
-                         "(see --help)");
-        }
         return usage(args, out, err, std::string(e.what()) + " (see --help)");
     }
-    options.verify = !line.noVerify;
-    for (CLI::App* command : line.commands) {
-        if (command->parsed()) {
-            options.command = command->get_name();
-        }
+    if (app.get_subcommands().empty()) {
+        return usage(args, out, err, "name a command: " + commandList(" or ") + " (see --help)");
     }
-    if (!line.onePort.empty()) {
-        options.ports.push_back(line.onePort);
-    }
-    if (line.simulate != nullptr && *line.simulate) {
+    if (std::any_of(line.simulate.begin(), line.simulate.end(),
+                    [](const CLI::Option* given) { return given->count() > 0; })) {
         options.simulate =
             line.simulated.empty() ? std::string(kDefaultSimulatedVersion) : line.simulated;
         if (!validFirmwareVersion(*options.simulate)) {
@@ -262,30 +209,11 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
                              "' (a decimal number such as 2.05 is expected)");
         }
     }
-    if (options.command == "rssi") {
-        if (options.intervalMs < kMinIntervalMs || options.intervalMs > kMaxIntervalMs) {
-            return usage(args, out, err,
-                         "--interval " + std::to_string(options.intervalMs) +
-                             ": give milliseconds, " + std::to_string(kMinIntervalMs) + " to " +
-                             std::to_string(kMaxIntervalMs) + " (a poll itself takes 200)");
-        }
-        if (options.count < 0 ||
-            (options.count == 0 && std::find(args.begin(), args.end(), "--count") != args.end())) {
-            return usage(args, out, err, "--count: give a number of polls, 1 or more");
-        }
-    }
     // Without -p or --all a command takes --simulate's port, else the ports files' default
     // (the run looks it up).
-    const bool usesPorts = options.command != "ports" && options.command != "completion";
-    if (usesPorts && options.ports.empty() && !options.all && options.simulate &&
-        (options.command != "diff" || options.other.empty())) {
+    if (options.portUse != PortUse::None && options.ports.empty() && !options.all &&
+        options.simulate) {
         options.ports.emplace_back(kSimulatedPort);
-    }
-    if (options.command == "diff" && !options.other.empty() && !options.ports.empty()) {
-        return usage(args, out, err, "diff: give a second file or -p PORT, not both");
-    }
-    if (options.command == "rssi" && options.json && options.csv == "-") {
-        return usage(args, out, err, "rssi: --json and --csv - both want standard output");
     }
     if (options.all && !options.ports.empty()) {
         return usage(args, out, err, options.command + ": -p and --all do not go together");

@@ -1,15 +1,7 @@
-// The command line of `tamlo`:
-//   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
-//   ports [--json] [--probe] [--names]
-//   read [-p PORT ... | --all] [-o FILE|DIR/] [--json]
-//   write [-p PORT] FILE [--no-verify]
-//   apply FILE (-p PORT ... | --all) [--dry-run] [--json] [--no-verify]
-//   set (-p PORT ... | --all) KEY=VALUE ... [--dry-run] [--json] [--no-verify]
-//   get [-p PORT] [KEY ...] [--json]
-//   diff FILE (FILE | -p PORT) [--json]
-//   rssi (-p PORT ... | --all) [--interval MS] [--count N] [--csv FILE|-] [--json]
-//   completion bash|zsh|fish
-// A PORT is a device or a name from the ports files; without one, their default port.
+// The command line of `tamlo`: the common options (--simulate[=VERSION], --log FILE, -q,
+// --strict, --version), before the command or after it, then a command of the table in
+// command_table.cpp with its own options. A PORT is a device or a name from the ports files;
+// without one, their default port.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +9,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "cli/command_table.h"
 
 namespace tamlo::cli {
 
@@ -33,7 +27,9 @@ inline constexpr int kExitUsage = 2;  // the command line or a settings file
 inline constexpr int kExitInterrupted = 130;
 
 struct Options {
-    std::string command;  // ports, read, write, apply, set, get, diff, rssi, completion
+    std::string command;              // its name, for the messages
+    const CommandRow* row = nullptr;  // the command to run, as parsed
+    PortUse portUse = PortUse::None;  // how this run of it names receivers
     std::vector<std::string> ports;
     bool all = false;
     std::string file;                // write, apply, diff: the settings file
@@ -61,10 +57,6 @@ struct Options {
 // the simulated receiver (not on Windows), so --simulate is offered.
 std::optional<int> parseOptions(const std::vector<std::string>& args, Options& options,
                                 std::ostream& out, std::ostream& err, bool withSimulator = true);
-
-// The commands, in the order help lists them.
-inline constexpr std::string_view kCommands[] = {"ports", "read", "write", "apply",     "set",
-                                                 "get",   "diff", "rssi",  "completion"};
 
 // A completion script for bash, zsh or fish, made from the same definition of the command
 // line that parses it; empty for another shell.

@@ -6,42 +6,24 @@
 namespace tamlo::cli {
 
 int runTamlo(const Options& options, Platform& platform) {
-    if (options.command == "completion") {
-        platform.out << completionScript(options.shell, static_cast<bool>(platform.startSimulator));
-        return kExitOk;
-    }
     CommandContext run(options, platform);
+    if (options.row == nullptr) {
+        run.error("name a command: " + commandList(" or "));
+        return kExitUsage;
+    }
     int status = kExitOk;
-    if (!run.start(status)) {
+    if (!options.row->standalone && !run.start(status)) {
         return status;
     }
-    if (options.command == "ports") {
-        return commandPorts(run);
+    std::vector<std::string> ports;
+    if (options.portUse != PortUse::None) {
+        std::optional<std::vector<std::string>> resolved = run.ports(status);
+        if (!resolved) {
+            return status;
+        }
+        ports = std::move(*resolved);
     }
-    if (options.command == "diff" && !options.other.empty()) {
-        return commandDiff(run, {});
-    }
-    const std::optional<std::vector<std::string>> ports = run.ports(status);
-    if (!ports) {
-        return status;
-    }
-    if (options.command == "read") {
-        return commandRead(run, *ports);
-    }
-    if (options.command == "write" || options.command == "apply" || options.command == "set") {
-        return commandWrite(run, *ports, options.command != "write");
-    }
-    if (options.command == "get") {
-        return commandGet(run, *ports);
-    }
-    if (options.command == "diff") {
-        return commandDiff(run, *ports);
-    }
-    if (options.command == "rssi") {
-        return commandRssi(run, *ports);
-    }
-    run.error("unknown command '" + options.command + "'");
-    return kExitUsage;
+    return options.row->run(run, ports);
 }
 
 int runTamlo(const std::vector<std::string>& args, Platform& platform) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/fleet.h"
+#include "cli/held_ports.h"
 #include "cli/options.h"
 #include "files/checked_stream.h"
 #include "files/file_store.h"
@@ -49,6 +50,9 @@ struct Platform {
     // with status 1, a reader gone away (a pipe into head) quietly with 141. Null: out is
     // not checked (a test's memory).
     CheckedStream* standardOutput = nullptr;
+    // Where the workers' open ports are known, so that the program can release them when
+    // it has to end before a stuck worker does; null: nowhere.
+    HeldPorts* heldPorts = nullptr;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a

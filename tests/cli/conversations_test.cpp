@@ -535,8 +535,11 @@ TEST_F(Commands, AFleetKnownByName) {
          "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
         {{"read", "-p", "gone"}, 1, "gone: no adapter with USB serial number QQ is plugged in"},
         {{"get", "-p", "mast-nroth"}, 1, "no such port (did you mean mast-north?)"},
+        {{"read", "--al"}, 2, "tamlo: read: unknown option '--al' (did you mean --all?)\n"},
         {{"set", "threshold=5O"}, 2, "settings.threshold: wrong type: expected a whole number"},
         {{"completion", "bash"}, 0, "complete -F _tamlo tamlo"},
+        // -q and --strict take no value: the word after them is the command, not a file.
+        {{"completion", "bash"}, 0, "\n            --log) ((i++)) ;;\n"},
         {{"read"}, 2, "read: name a port with -p PORT, or use --all", "\n"},
         {{"apply", "f.toml"}, 2, "apply: name a port with -p PORT, or use --all", "\n"},
         {{"read"}, 2, ":1:1: '-x': a name is letters", "-x = \"COM1\""},

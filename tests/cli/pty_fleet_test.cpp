@@ -1,7 +1,11 @@
 // Real time over pseudo-terminals: several simulated receivers at once, one of them
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -198,7 +202,8 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
 // request lets the write finish, a second stops at once and says how far it got, a closed
 // standard output ends it quietly once the write is through, a full one is reported; rssi
 // into head ends at once; afterwards the port opens again at once and the receiver holds
-// what the report says.
+// what the report says. A worker stuck in its byte log (a pipe nobody reads) does not keep
+// the program from ending after the second request, nor its port held.
 TEST(PtyFleet, SignalsDuringAWrite) {
     struct Case {
         const char* name;
@@ -210,6 +215,7 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         bool rssi;           // rssi instead of the write: the reader goes after the first row
         const char* output;  // standard output goes to this file instead of the pipe
         int endsWithinMs;    // after the signal or the reader's going
+        bool stuck = false;  // --log into a pipe that fills in the middle of the STORE
     };
     const Case cases[] = {
         {"INT", SIGINT, 1, kExitInterrupted, "interrupted: finishing the write to ", true, false,
@@ -227,6 +233,9 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         {"> /dev/full", -1, 0, kExitFailed,
          "tamlo: standard output: cannot be written: No space left on device\n", true, false,
          "/dev/full", 60000},
+        {"TERM twice, stuck in the log", SIGTERM, 2, 128 + SIGTERM,
+         "a port did not stop in time; exiting without its report\n", false, false, nullptr,
+         60000, true},
     };
     const std::string file = settingsFile(
         "tamlo-pty-signals.toml",
@@ -245,6 +254,19 @@ TEST(PtyFleet, SignalsDuringAWrite) {
             args.insert(args.begin(),
                         {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" >") + c.output});
         }
+        const std::string fifo = file + ".log";
+        int logReader = -1;
+        if (c.stuck) {
+            // Room for the log up to about channel 2 (a sent byte is a line of 45 bytes).
+            std::filesystem::remove(fifo);  // left by a run that failed
+            ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+            logReader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(::fcntl(logReader, F_SETPIPE_SZ, 4096), 4096);
+            const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            ASSERT_EQ(::write(filler, std::string(2600, '#').data(), 2600), 2600);
+            ::close(filler);
+            args.insert(args.begin() + 1, {"--log", fifo});
+        }
         sim::testing::ChildProcess child(args);
         ASSERT_GT(child.pid, 0) << c.name;
         // Once the write has begun (channel 1 is through for the second request), however
@@ -257,6 +279,13 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         }
         while (!c.rssi && !receivers.heard(0, begun) && nowMs() < giveUp) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // The pipe full: nothing more comes for longer than a STORE's longest pause.
+        for (int logged = -1, now = 0; c.stuck && nowMs() < giveUp; logged = now) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(600));
+            if (::ioctl(logReader, FIONREAD, &now) != 0 || now == logged) {
+                break;
+            }
         }
         if (c.signal == 0) {
             child.closeOut();
@@ -294,6 +323,10 @@ TEST(PtyFleet, SignalsDuringAWrite) {
         }
         EXPECT_NE(held.find("channel1 = \"138.500\""), std::string::npos) << c.name << held;
         EXPECT_EQ(held.find("threshold = 12\n") != std::string::npos, c.whole) << c.name << held;
+        if (c.stuck) {
+            ::close(logReader);
+            std::filesystem::remove(fifo);
+        }
     }
     std::filesystem::remove(file);
 }

@@ -1,0 +1,114 @@
+// The ports of a run by the names they are reported by: a device, a name from the ports
+// files, "sim", or with --all every port that opens; each device once.
+#include <algorithm>
+
+#include "cli/command_context.h"
+
+namespace tamlo::cli {
+
+PortDirectory& CommandContext::directory() {
+    if (!directory_) {
+        std::vector<std::string> system;
+        if (std::unique_ptr<Connection> lister = platform_.connect("")) {
+            system = lister->port().portNames();
+        }
+        directory_ =
+            std::make_unique<PortDirectory>(portsFile_, std::move(system), platform_.describePorts);
+    }
+    return *directory_;
+}
+
+std::vector<NamedPort> CommandContext::knownPorts() {
+    std::vector<NamedPort> known;
+    if (options_.simulate) {
+        known.push_back(simulatedPort());
+    }
+    for (NamedPort& port : directory().all()) {
+        known.push_back(std::move(port));
+    }
+    return known;
+}
+
+PortOpening CommandContext::probeOpen(const NamedPort& port) {
+    if (!port.problem.empty()) {
+        PortOpening missing;
+        missing.refusal = OpenRefusal::Missing;
+        missing.systemText = port.problem;
+        return missing;
+    }
+    std::unique_ptr<Connection> probe = platform_.connect(port.device);
+    if (!probe) {
+        PortOpening none;
+        none.refusal = OpenRefusal::Missing;
+        return none;
+    }
+    PortOpening opening = probe->port().openPort(port.device);
+    probe->port().closePort();
+    return opening;
+}
+
+void CommandContext::enlist(NamedPort port) {
+    if (!port.problem.empty()) {
+        fleet_.refused[port.name] = port.problem;
+    } else if (port.device != port.name && !fleet_.devices.contains(port.name)) {
+        fleet_.devices[port.name] = port.device;
+    }
+    if (!port.meant.empty()) {
+        fleet_.meant[port.name] = port.meant;
+    }
+    const std::string name = port.name;
+    ports_.insert_or_assign(name, std::move(port));
+}
+
+const NamedPort& CommandContext::port(const std::string& name) {
+    const auto found = ports_.find(name);
+    if (found != ports_.end()) {
+        return found->second;
+    }
+    enlist(directory().resolve(name));
+    return ports_.at(name);
+}
+
+std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
+    std::vector<std::string> names;
+    if (options_.all) {
+        for (NamedPort& known : knownPorts()) {
+            if (probeOpen(known)) {
+                names.push_back(known.name);
+                enlist(std::move(known));
+            }
+        }
+        if (names.empty()) {
+            err() << kProgram << ": " << options_.command << ": no port opens\n";
+            status = kExitFailed;
+            return std::nullopt;
+        }
+        return names;
+    }
+    std::vector<std::string> given = options_.ports;
+    if (given.empty() && !portsFile_.defaultPort.empty()) {
+        given.push_back(portsFile_.defaultPort);
+    }
+    if (given.empty()) {
+        const bool many = options_.portUse == PortUse::Many;
+        error(options_.command + ": name a port with -p PORT" + (many ? ", or use --all" : "") +
+              " (or give a default in ports.toml)");
+        status = kExitUsage;
+        return std::nullopt;
+    }
+    for (const std::string& text : given) {
+        // Two workers on one line would garble both conversations.
+        NamedPort resolved = text == kSimulatedPort && options_.simulate
+                                 ? simulatedPort()
+                                 : directory().resolve(text);
+        if (std::find(names.begin(), names.end(), resolved.name) != names.end()) {
+            note(text + " is named more than once; it is used once");
+            continue;
+        }
+        names.push_back(resolved.name);
+        enlist(std::move(resolved));
+    }
+    return names;
+}
+
+}  // namespace tamlo::cli
