@@ -115,6 +115,9 @@ void defineCommandLine(CommandLine& line, Options& options, bool withSimulator) 
     app.add_flag("--strict", options.strict,
                  "a setting the receiver's firmware has no control for, or a backup of another "
                  "receiver, is an error, not a warning");
+    app.add_flag("--allow-console", options.allowConsole,
+                 "open a port named with -p even if it is the kernel's console (never "
+                 "listed or probed)");
     app.add_option("--log", options.log,
                    "start a byte log of this run in FILE (appended): every transfer with its "
                    "time, for support cases")
@@ -135,11 +138,11 @@ void defineCommandLine(CommandLine& line, Options& options, bool withSimulator) 
 
     CLI::App* ports = command("ports",
                               "list the serial ports: names, devices, USB adapters, "
-                              "whether each opens");
+                              "whether each is free, opening none");
     ports->add_flag("--json", options.json, "as a JSON array");
     ports->add_flag("--probe", options.probe,
-                    "ask each port that opens for its firmware version (without it nothing is "
-                    "sent)");
+                    "try each free port and ask it for its firmware version (without it no "
+                    "port is opened)");
     ports->add_flag("--names", options.namesOnly,
                     "only the names a port can be given by, one a line, opening none");
 

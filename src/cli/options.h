@@ -1,5 +1,5 @@
 // The command line of `tamlo`:
-//   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] COMMAND ...
+//   tamlo [--simulate[=VERSION]] [--log FILE] [-q] [--strict] [--allow-console] COMMAND ...
 //   ports [--json] [--probe] [--names]
 //   read [-p PORT ... | --all] [-o FILE|DIR/] [--json]
 //   write [-p PORT] FILE [--no-verify]
@@ -45,12 +45,13 @@ struct Options {
     bool dryRun = false;
     bool strict = false;
     bool quiet = false;
+    bool allowConsole = false;  // -p may name the kernel's console
     int32_t intervalMs = kDefaultIntervalMs;
     int64_t count = 0;                    // rssi: 0 for no limit
     std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
-    bool probe = false;      // ports: ask each port that opens for its version
+    bool probe = false;      // ports: try each free port and ask it for its version
     bool namesOnly = false;  // ports: only the names a port can be given by
     std::string shell;       // completion
 };

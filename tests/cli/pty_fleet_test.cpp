@@ -15,6 +15,7 @@
 
 #include "cli/tamlo_program.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -29,12 +30,13 @@ class PosixConnection final : public Connection {
     SerialPort& port() override { return port_; }
     Clock& clock() override { return clock_; }
 
-  private:
     static PosixPortOptions options() {
         PosixPortOptions o;
         o.discover = false;
         return o;
     }
+
+  private:
     PosixSerialPort port_;
     RealClock clock_;
 };
@@ -93,6 +95,7 @@ struct Tamlo {
     std::ostringstream err;
     std::atomic<int> stopRequests{0};
     PosixFileStore files;
+    LinuxPortLister lister{PosixConnection::options()};
     std::vector<std::string> portsFiles;
 
     int operator()(const std::vector<std::string>& args) {
@@ -100,7 +103,7 @@ struct Tamlo {
             .connect = [](const std::string&) -> std::unique_ptr<Connection> {
                 return std::make_unique<PosixConnection>();
             },
-            .describePorts = nullptr,
+            .lister = lister,
             .portsFiles = portsFiles,
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
