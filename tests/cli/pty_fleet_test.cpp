@@ -2,11 +2,14 @@
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
 #include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -20,6 +23,7 @@
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
 
 namespace tamlo::cli {
 namespace {
@@ -166,17 +170,37 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
     std::filesystem::remove(file);
 }
 
-// A mixed fleet named in a ports file, backed up at once into a folder, and restored.
+// A mixed fleet named in a ports file, backed up at once into a folder, and restored. Beside
+// it, a line another program holds with settings of its own (a GPS daemon's): listing,
+// probing and reading all leave it alone.
 TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     Receivers receivers(4, {"1.50", "1.90", "2.05", "2.05"});
     std::string names;
     for (size_t i = 0; i < 4; ++i) {
         names += "rx" + std::to_string(i + 1) + " = \"" + receivers.devices[i] + "\"\n";
     }
+    tamlo::testing::PtyPair gps;
+    const pid_t daemon =
+        tamlo::testing::holdingChild(gps.path(), tamlo::testing::Hold::OwnSettings);
+    ASSERT_GT(daemon, 0);
+    names += "gps = \"" + gps.path() + "\"\n";
+    termios before{};
+    ASSERT_EQ(::tcgetattr(gps.subsidiary(), &before), 0);
     const auto folder = std::filesystem::temp_directory_path() / "tamlo-pty-backup";
     std::filesystem::remove_all(folder);
     Tamlo run;
     run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};
+    const std::string held = "in use by sleep (process " + std::to_string(daemon) + ")\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"ports"}, std::vector<std::string>{"ports", "--probe"}}) {
+        Tamlo look;
+        look.portsFiles = run.portsFiles;
+        ASSERT_EQ(look(args), kExitOk) << look.err.str();
+        EXPECT_NE(look.out.str().find("gps (" + gps.path() +
+                                      "): " + (args.size() > 1 ? "does not open: " : "") + held),
+                  std::string::npos)
+            << look.out.str();
+    }
     const int64_t start = nowMs();
     ASSERT_EQ(run({"read", "--all", "-o", folder.string() + "/"}), kExitOk) << run.err.str();
     EXPECT_GE(nowMs() - start, 2950);  // generation 2's read, the longest
@@ -193,6 +217,13 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     restore.portsFiles = run.portsFiles;
     EXPECT_EQ(restore({"write", "-p", "rx2", (folder / "rx2.toml").string()}), kExitOk);
     EXPECT_EQ(restore.out.str(), "rx2: firmware 1.90: written, verified\n");
+    // The held line is as its holder set it (stty -a the same), and it heard nothing.
+    termios after{};
+    ASSERT_EQ(::tcgetattr(gps.subsidiary(), &after), 0);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(gps.receive(1, 200), "");
+    ::kill(daemon, SIGKILL);
+    waitpid(daemon, nullptr, 0);
     std::filesystem::remove_all(folder);
 }
 
