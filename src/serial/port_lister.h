@@ -27,7 +27,8 @@ class PortLister {
     virtual PortOpening inspect(std::string_view name) = 0;
     // Whether name opens with the receiver's line settings, as an open would say; tried
     // with a port of its own and closed again at once, its settings put back. A port that
-    // inspect refuses is not opened. Nothing is sent.
+    // another program holds, as far as the system tells without opening it, and the
+    // kernel's console are not opened. Nothing is sent.
     virtual PortOpening probe(std::string_view name) = 0;
 };
 

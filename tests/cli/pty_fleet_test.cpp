@@ -2,7 +2,6 @@
 // unplugged in the middle of its write, and Ctrl-C during a write. Only lower bounds of
 // time are asserted.
 #include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 
 #include <gtest/gtest.h>
@@ -180,9 +179,11 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
         names += "rx" + std::to_string(i + 1) + " = \"" + receivers.devices[i] + "\"\n";
     }
     tamlo::testing::PtyPair gps;
-    const pid_t daemon =
-        tamlo::testing::holdingChild(gps.path(), tamlo::testing::Hold::OwnSettings);
-    ASSERT_GT(daemon, 0);
+    sim::testing::ChildProcess daemon({"/bin/sh", "-c",
+                                       "exec <\"$0\"; stty 9600 -cstopb crtscts icanon echo isig "
+                                       "icrnl ixon opost && echo set && exec sleep 60",
+                                       gps.path()});
+    ASSERT_EQ(sim::testing::ChildProcess::readFrom(daemon.out, 5000, true), "set\n");
     names += "gps = \"" + gps.path() + "\"\n";
     termios before{};
     ASSERT_EQ(::tcgetattr(gps.subsidiary(), &before), 0);
@@ -190,16 +191,18 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     std::filesystem::remove_all(folder);
     Tamlo run;
     run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};
-    const std::string held = "in use by sleep (process " + std::to_string(daemon) + ")\n";
+    // By sh or, once it runs, sleep: the same process.
+    const std::string process = "(process " + std::to_string(daemon.pid) + ")\n";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"ports"}, std::vector<std::string>{"ports", "--probe"}}) {
         Tamlo look;
         look.portsFiles = run.portsFiles;
         ASSERT_EQ(look(args), kExitOk) << look.err.str();
-        EXPECT_NE(look.out.str().find("gps (" + gps.path() +
-                                      "): " + (args.size() > 1 ? "does not open: " : "") + held),
+        EXPECT_NE(look.out.str().find("gps (" + gps.path() + "): " +
+                                      (args.size() > 1 ? "does not open: " : "") + "in use by "),
                   std::string::npos)
             << look.out.str();
+        EXPECT_NE(look.out.str().find(process), std::string::npos);
     }
     const int64_t start = nowMs();
     ASSERT_EQ(run({"read", "--all", "-o", folder.string() + "/"}), kExitOk) << run.err.str();
@@ -222,8 +225,6 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     ASSERT_EQ(::tcgetattr(gps.subsidiary(), &after), 0);
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
     EXPECT_EQ(gps.receive(1, 200), "");
-    ::kill(daemon, SIGKILL);
-    waitpid(daemon, nullptr, 0);
     std::filesystem::remove_all(folder);
 }
 

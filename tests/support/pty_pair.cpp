@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -87,47 +85,6 @@ void PtyPair::hangUp() {
         ::close(controller_);
         controller_ = -1;
     }
-}
-
-pid_t holdingChild(const std::string& path, Hold how) {
-    const bool staysAlive = how != Hold::ExclusiveThenEnd;
-    int ready[2];
-    if (::pipe2(ready, O_CLOEXEC) != 0) {
-        return 0;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0 || (how != Hold::OwnSettings && ::ioctl(fd, TIOCEXCL) != 0)) {
-            _exit(1);
-        }
-        termios own{};
-        if (how == Hold::OwnSettings && ::tcgetattr(fd, &own) == 0) {
-            cfsetispeed(&own, B9600);
-            cfsetospeed(&own, B9600);
-            own.c_cflag =
-                (own.c_cflag & ~static_cast<tcflag_t>(CSIZE | CSTOPB)) | CS7 | PARENB | CRTSCTS;
-            own.c_lflag |= ICANON | ECHO | ISIG;
-            own.c_iflag |= ICRNL | IXON;
-            own.c_oflag |= OPOST;
-            ::tcsetattr(fd, TCSANOW, &own);
-        }
-        if (staysAlive) {
-            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
-        }
-        _exit(0);
-    }
-    ::close(ready[1]);
-    char byte = 0;
-    // End of file: the child has run sleep or ended.
-    while (::read(ready[0], &byte, 1) > 0) {
-    }
-    ::close(ready[0]);
-    if (!staysAlive) {
-        int status = 0;
-        waitpid(child, &status, 0);
-    }
-    return child;
 }
 
 }  // namespace tamlo::testing

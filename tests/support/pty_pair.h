@@ -2,8 +2,6 @@
 // by its path; the test plays the receiver on the controlling side.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 
@@ -35,14 +33,5 @@ class PtyPair {
     int keeper_ = -1;
     std::string path_;
 };
-
-// Another program, in a child process, holding a device: with the exclusive flag as minicom
-// does, then going on as "sleep" or ending (leaving the flag behind); or with no flag and no
-// lock, set to 9600 baud, 7E1, hardware flow control, canonical mode with echo, as a GPS
-// daemon or a getty would, then going on as "sleep".
-enum class Hold { Exclusive, ExclusiveThenEnd, OwnSettings };
-
-// Returns the child's pid once it holds the device as told, or has ended; 0 on failure.
-pid_t holdingChild(const std::string& path, Hold how);
 
 }  // namespace tamlo::testing

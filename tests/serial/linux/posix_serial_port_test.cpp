@@ -28,8 +28,6 @@ namespace tamlo {
 namespace {
 
 using std::chrono::milliseconds;
-using testing::Hold;
-using testing::holdingChild;
 using testing::PtyPair;
 using SteadyClock = std::chrono::steady_clock;
 
@@ -109,6 +107,54 @@ TEST(PosixSerialPort, ASecondOpenOfAnOpenDeviceFails) {
     EXPECT_TRUE(other.openPort(t.pty.path()));
     other.closePort();
     EXPECT_TRUE(t.port.openPort(t.pty.path()));
+}
+
+// How another program holds a device: with the exclusive flag as minicom does, then going on
+// as "sleep" or ending (leaving the flag behind); or with no flag and no lock, set to 9600
+// baud, 7E1, hardware flow control, canonical mode with echo, as a GPS daemon or a getty
+// would, then going on as "sleep".
+enum class Hold { Exclusive, ExclusiveThenEnd, OwnSettings };
+
+// Returns the child's pid once it holds the device as told, or has ended; 0 on failure.
+pid_t holdingChild(const std::string& path, Hold how) {
+    const bool staysAlive = how != Hold::ExclusiveThenEnd;
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+        return 0;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0 || (how != Hold::OwnSettings && ::ioctl(fd, TIOCEXCL) != 0)) {
+            _exit(1);
+        }
+        termios own{};
+        if (how == Hold::OwnSettings && ::tcgetattr(fd, &own) == 0) {
+            cfsetispeed(&own, B9600);
+            cfsetospeed(&own, B9600);
+            own.c_cflag =
+                (own.c_cflag & ~static_cast<tcflag_t>(CSIZE | CSTOPB)) | CS7 | PARENB | CRTSCTS;
+            own.c_lflag |= ICANON | ECHO | ISIG;
+            own.c_iflag |= ICRNL | IXON;
+            own.c_oflag |= OPOST;
+            ::tcsetattr(fd, TCSANOW, &own);
+        }
+        if (staysAlive) {
+            ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+        }
+        _exit(0);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    // End of file: the child has run sleep or ended.
+    while (::read(ready[0], &byte, 1) > 0) {
+    }
+    ::close(ready[0]);
+    if (!staysAlive) {
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    return child;
 }
 
 std::string ownProgramName() {
