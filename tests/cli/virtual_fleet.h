@@ -109,12 +109,7 @@ class VirtualFleet {
     class Lister final : public PortLister {
       public:
         explicit Lister(VirtualFleet& fleet) : fleet_(fleet) {}
-        std::vector<std::string> portNames() override {
-            std::vector<std::string> names = fleet_.names();
-            std::erase_if(names,
-                          [this](const std::string& n) { return fleet_.consoles.contains(n); });
-            return names;
-        }
+        std::vector<std::string> portNames() override { return fleet_.names(); }
         std::vector<PortDetails> describe(const std::vector<std::string>& names) override {
             std::vector<PortDetails> described;
             for (const std::string& name : names) {
@@ -125,13 +120,12 @@ class VirtualFleet {
         }
         PortOpening inspect(std::string_view name) override {
             const auto found = fleet_.ports_.find(std::string(name));
-            if (found == fleet_.ports_.end() || fleet_.consoles.contains(found->first)) {
-                PortOpening refused;
-                refused.refusal =
-                    found == fleet_.ports_.end() ? OpenRefusal::Missing : OpenRefusal::Console;
-                return refused;
-            }
-            return found->second.line->inspect(name);
+            PortOpening refused;
+            refused.refusal =
+                found == fleet_.ports_.end() ? OpenRefusal::Missing : OpenRefusal::Console;
+            return refused.refusal == OpenRefusal::Missing || fleet_.consoles.contains(found->first)
+                       ? refused
+                       : found->second.line->inspect(name);
         }
         PortOpening probe(std::string_view name) override { return inspect(name); }
 
@@ -142,7 +136,9 @@ class VirtualFleet {
     std::vector<std::string> names() const {
         std::vector<std::string> list;
         for (const auto& [name, port] : ports_) {
-            list.push_back(name);
+            if (!consoles.contains(name)) {  // the kernel's console is never listed
+                list.push_back(name);
+            }
         }
         return list;
     }
