@@ -12,6 +12,7 @@
 #include "app/form.h"
 #include "figures.h"
 #include "nominal_waits.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -128,10 +129,11 @@ void benchGeneration(const Generation& generation, int runCount) {
     options.leadingDevices = {server.devicePath()};
     options.discover = false;  // the machine's own ports play no part here
     PosixSerialPort port(options);
+    LinuxPortLister lister(options);
     RealClock realClock;
     RecordingClock clock(realClock);
     MemoryWindow window;
-    Configurator app(window, port, clock);
+    Configurator app(window, port, lister, clock);
     app.startUp();
     window.choosePortEntry(server.devicePath());
     app.dispatch(ids::PortList);

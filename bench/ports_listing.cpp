@@ -19,9 +19,9 @@
 
 #include "cli/tamlo_program.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
-#include "serial/linux/usb_adapters.h"
 
 namespace fs = std::filesystem;
 
@@ -67,13 +67,14 @@ class TreeConnection final : public tamlo::cli::Connection {
     tamlo::SerialPort& port() override { return port_; }
     tamlo::Clock& clock() override { return clock_; }
 
-  private:
     static tamlo::PosixPortOptions options(const fs::path& root) {
         tamlo::PosixPortOptions o;
         o.sysfsRoot = root / "sys";
         o.devRoot = root / "dev";
         return o;
     }
+
+  private:
     tamlo::PosixSerialPort port_;
     tamlo::RealClock clock_;
 };
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("tamlo-ports-bench-" + std::to_string(getpid()));
     makeTree(root, devices);
     tamlo::PosixFileStore files;
+    tamlo::LinuxPortLister lister(TreeConnection::options(root));
     std::vector<double> ms;
     size_t listed = 0;
     for (int run = 0; run < runs; ++run) {
@@ -96,10 +98,7 @@ int main(int argc, char** argv) {
             .connect = [&](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
                 return std::make_unique<TreeConnection>(root);
             },
-            .describePorts =
-                [&](const std::vector<std::string>& names) {
-                    return tamlo::describeLinuxPorts(names, root / "sys", root / "dev");
-                },
+            .lister = lister,
             .portsFiles = {},
             .startSimulator = nullptr,
             .isoNow = [] { return std::string(); },

@@ -18,6 +18,7 @@
 #include "app/configurator.h"
 #include "figures.h"
 #include "nominal_waits.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -69,7 +70,8 @@ class TracingSession {
         options.leadingDevices = {server_.devicePath()};
         options.discover = false;  // the machine's own ports play no part here
         port_ = std::make_unique<PosixSerialPort>(options);
-        app_ = std::make_unique<Configurator>(window_, *port_, clock_);
+        lister_ = std::make_unique<LinuxPortLister>(options);
+        app_ = std::make_unique<Configurator>(window_, *port_, *lister_, clock_);
         app_->startUp();
         chooseEntry(server_.devicePath());
         app_->dispatch(ids::PortList);
@@ -113,6 +115,7 @@ class TracingSession {
     Window& window_;
     // Made once the pseudo-terminal's name is known.
     std::unique_ptr<PosixSerialPort> port_;
+    std::unique_ptr<LinuxPortLister> lister_;
     std::unique_ptr<Configurator> app_;
 };
 

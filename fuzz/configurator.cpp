@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     tamlo::fuzzing::ScriptedLine line(std::move(replies));
     tamlo::MemoryWindow window;
-    tamlo::Configurator configurator(window, line, line);
+    tamlo::Configurator configurator(window, line, line, line);
     configurator.startUp();
 
     const auto handle = [&](auto&& action) {

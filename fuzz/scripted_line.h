@@ -28,7 +28,6 @@ class ScriptedLine final : public SerialPort, public Clock {
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    std::vector<std::string> portNames() override { return {"COM1", "COM2"}; }
     void pauseMs(int32_t ms) override;
 
   private:

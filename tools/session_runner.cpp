@@ -55,7 +55,7 @@ class Session {
         : out_(out),
           limits_(limits),
           wire_(line_, line_, [this] { return line_.nowMs(); }),
-          configurator_(window_, wire_, wire_) {}
+          configurator_(window_, wire_, line_, wire_) {}
 
     void run(std::istream& in) {
         for (std::string raw; std::getline(in, raw);) {

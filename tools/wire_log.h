@@ -32,7 +32,6 @@ class WireLog final : public SerialPort, public Clock {
         return port_.readPort(buffer, count);
     }
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    std::vector<std::string> portNames() override { return port_.portNames(); }
     std::string writeFailure() const override { return port_.writeFailure(); }
     void pauseMs(int32_t ms) override;
 

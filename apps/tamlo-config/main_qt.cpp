@@ -18,6 +18,7 @@
 
 #include "app/configurator.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/logging_port.h"
@@ -150,7 +151,8 @@ int run(int argc, char** argv) {
     // Before the first probe opens a port: from here on a signal ends the program through
     // its close box.
     tamlo::CloseOnSignals closeOnSignals(window);
-    tamlo::Configurator configurator(window, port, clock);
+    tamlo::LinuxPortLister lister(portOptions);
+    tamlo::Configurator configurator(window, port, lister, clock);
     // While a handler waits on the receiver, the window paints and answers the desktop.
     clock.setPauseService([&] { window.serveWhileBusy(); });
     window.setEvents({

@@ -8,6 +8,7 @@
 #include "app/configurator.h"
 #include "files/win32/win32_file_store.h"
 #include "serial/win32/win32_clock.h"
+#include "serial/win32/win32_port_lister.h"
 #include "serial/win32/win32_serial_port.h"
 #include "ui/win32/win32_window.h"
 
@@ -24,7 +25,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     tamlo::Win32SerialPort port;
     tamlo::Win32Clock clock;
     tamlo::Win32FileStore files;
-    tamlo::Configurator configurator(window, port, clock);
+    tamlo::Win32PortLister lister;
+    tamlo::Configurator configurator(window, port, lister, clock);
     // While a handler waits on the receiver, the window paints and answers the system.
     clock.setPauseService([&] { window.serveWhileBusy(); });
     window.setEvents({

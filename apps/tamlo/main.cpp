@@ -24,13 +24,14 @@
 
 #include "files/win32/win32_file_store.h"
 #include "serial/win32/win32_clock.h"
-#include "serial/win32/win32_port_details.h"
+#include "serial/win32/win32_port_lister.h"
 #include "serial/win32/win32_serial_port.h"
 #else
 #include <unistd.h>
 
 #include "files/posix/pipe_reader.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/linux/usb_adapters.h"
@@ -114,9 +115,11 @@ tamlo::FileText readStandardInput(int64_t maxBytes) {
 
 #ifdef _WIN32
 using PlatformPort = tamlo::Win32SerialPort;
+using PlatformLister = tamlo::Win32PortLister;
 using PlatformClock = tamlo::Win32Clock;
 #else
 using PlatformPort = tamlo::PosixSerialPort;
+using PlatformLister = tamlo::LinuxPortLister;
 using PlatformClock = tamlo::RealClock;
 #endif
 
@@ -236,17 +239,13 @@ int main(int argc, char** argv) {
                                         [] { return tamlo::pipeReaderGone(STDOUT_FILENO); });
 #endif
     tamlo::cli::HeldPorts heldPorts;
+    PlatformLister lister;
 
     tamlo::cli::Platform platform{
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
             return std::make_unique<PlatformConnection>();
         },
-#ifdef _WIN32
-        .describePorts = tamlo::describeWin32Ports,
-#else
-        .describePorts =
-            [](const std::vector<std::string>& names) { return tamlo::describeLinuxPorts(names); },
-#endif
+        .lister = lister,
         .portsFiles = portsFiles(),
         .startSimulator = nullptr,
         .isoNow = isoNow,

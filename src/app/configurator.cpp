@@ -11,8 +11,8 @@
 
 namespace tamlo {
 
-Configurator::Configurator(Window& window, SerialPort& port, Clock& clock)
-    : window_(window), line_{port, clock} {}
+Configurator::Configurator(Window& window, SerialPort& port, PortLister& lister, Clock& clock)
+    : window_(window), lister_(lister), line_{port, clock} {}
 
 std::vector<PortRefusal> Configurator::startUp() {
     state_ = ProcessState{};
@@ -26,7 +26,7 @@ std::vector<PortRefusal> Configurator::startUp() {
     }
     window_.clearPortList();
     std::vector<PortRefusal> refused;
-    portEntries_ = discoverPorts(line_.port, &refused);
+    portEntries_ = discoverPorts(lister_, &refused);
     for (const std::string& name : portEntries_) {
         window_.appendPortList(name);
     }
@@ -73,7 +73,7 @@ void Configurator::refreshPortList() {
     }
     // The open port is the chosen entry's: only a choice opens one.
     const std::string chosen = window_.controlText(ids::PortList);
-    std::vector<std::string> names = refreshPorts(line_.port, chosen);
+    std::vector<std::string> names = refreshPorts(lister_, line_.port, chosen);
     if (names == portEntries_) {
         return;
     }

@@ -1,7 +1,7 @@
 // The program: its state, start-up, the dispatch of the five command controls, the error
-// report and the exit sequence. Platform mains build a Window, a SerialPort and a Clock,
-// hand them over, and run their event loop, calling dispatch(), onTraceTimer() and
-// onCloseBox() as events arrive.
+// report and the exit sequence. Platform mains build a Window, a SerialPort, the
+// platform's PortLister and a Clock, hand them over, and run their event loop, calling dispatch(),
+// onTraceTimer() and onCloseBox() as events arrive.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,7 @@ namespace tamlo {
 
 class Configurator {
   public:
-    Configurator(Window& window, SerialPort& port, Clock& clock);
+    Configurator(Window& window, SerialPort& port, PortLister& lister, Clock& clock);
 
     // Creates the state at zero, builds MainWindow and probes the ports. Returns the probed
     // names that did not open, with why, for the program to name those the user must know of.
@@ -56,6 +56,7 @@ class Configurator {
     int32_t noPortError() const;
 
     Window& window_;
+    PortLister& lister_;
     Line line_;
     ProcessState state_;
     bool finished_ = false;

@@ -38,8 +38,9 @@ class CommandContext {
     std::optional<std::vector<std::string>> ports(int& status);
     // Every port the system lists and the ports files name, "sim" first when it runs.
     std::vector<NamedPort> knownPorts();
-    // Whether the port opens: a refusal, or none.
-    PortOpening probeOpen(const NamedPort& port);
+    // Whether the port opens, tried without disturbing it (tryIt), or what the system tells
+    // against opening it without opening it: a refusal, or none.
+    PortOpening probeOpen(const NamedPort& port, bool tryIt = true);
     // A port of this run by the name it is reported by.
     const NamedPort& port(const std::string& name);
     PortDirectory& directory();

@@ -1,6 +1,6 @@
 // tamlo ports: every port the system lists and the ports files name, with what tells them
-// apart (the by-id link, the USB adapter), whether each opens and why not, and with --probe
-// the firmware that answers.
+// apart (the by-id link, the USB adapter) and whether each is free or why not, told without
+// opening any; with --probe each free port is tried and asked for its firmware.
 #include <map>
 
 #include "cli/command_context.h"
@@ -14,7 +14,8 @@ namespace {
 
 struct PortRow {
     NamedPort port;
-    PortOpening opening;
+    PortOpening opening;  // with --probe, what the try found
+    bool tried = false;
     std::optional<PortReport> probe;  // --probe, for a port that opens
 };
 
@@ -32,7 +33,9 @@ nlohmann::ordered_json rowJson(const PortRow& row) {
         {"product_id", text(d.productId)},
         {"serial_number", text(d.serialNumber)},
         {"product", text(d.product)},
-        {"opens", row.opening.opened()},
+        {"free", row.opening.opened()},
+        {"opens",
+         row.tried ? nlohmann::ordered_json(row.opening.opened()) : nlohmann::ordered_json()},
         {"reason",
          text(row.port.problem.empty() ? describeRefusal(row.opening) : row.port.problem)}};
     if (row.probe) {
@@ -52,9 +55,9 @@ void printRow(std::ostream& out, const PortRow& row) {
     if (!row.port.problem.empty()) {
         out << ": " << row.port.problem;
     } else if (row.opening) {
-        out << ": opens";
+        out << (row.tried ? ": opens" : ": free");
     } else {
-        out << ": does not open: " << describeRefusal(row.opening);
+        out << (row.tried ? ": does not open: " : ": ") << describeRefusal(row.opening);
     }
     if (row.probe) {
         out << (row.probe->ok ? ", firmware " + row.probe->versionReply
@@ -98,7 +101,7 @@ int commandPorts(CommandContext& run) {
     std::vector<PortRow> rows;
     std::vector<std::string> opened;
     for (NamedPort& port : known) {
-        PortRow row{port, run.probeOpen(port), std::nullopt};
+        PortRow row{port, run.probeOpen(port, options.probe), options.probe, std::nullopt};
         // Windows lists every name from COM1 to COM99: one that does not exist is no port,
         // unless the ports files name it.
         if (!port.named && row.opening.refusal == OpenRefusal::Missing) {

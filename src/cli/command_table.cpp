@@ -50,8 +50,8 @@ void addChanges(CLI::App& command, Options& options) {
 void definePorts(CLI::App& command, Options& options) {
     command.add_flag("--json", options.json, "as a JSON array");
     command.add_flag("--probe", options.probe,
-                     "ask each port that opens for its firmware version (without it nothing is "
-                     "sent)");
+                     "try each free port and ask it for its firmware version (without it no "
+                     "port is opened)");
     command.add_flag("--names", options.namesOnly,
                      "only the names a port can be given by, one a line, opening none");
 }
@@ -175,7 +175,8 @@ int runCompletion(CommandContext& run, const std::vector<std::string>&) {
 }
 
 constexpr CommandRow kTable[] = {
-    {"ports", "list the serial ports: names, devices, USB adapters, whether each opens",
+    {"ports",
+     "list the serial ports: names, devices, USB adapters, whether each is free, opening none",
      PortUse::None, false, definePorts, nullptr, runPorts},
     {"read", "read receivers' settings into files", PortUse::Many, false, defineRead, nullptr,
      commandRead},

@@ -54,7 +54,6 @@ class WatchedPort final : public SerialPort {
         }
         return put;
     }
-    std::vector<std::string> portNames() override { return inner_.portNames(); }
     std::string writeFailure() const override { return failure_; }
 
   private:

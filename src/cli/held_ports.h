@@ -51,7 +51,6 @@ class HeldPort final : public SerialPort {
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    std::vector<std::string> portNames() override { return inner_.portNames(); }
     std::string writeFailure() const override;
 
     // From another thread: closes the port unless a call on it outlasts wait.

@@ -87,6 +87,11 @@ void addCommonOptions(CLI::App& command, Options& options, CommandLine& line, bo
                   "receiver, is an error, not a warning")
         ->group(group);
     command
+        .add_flag("--allow-console", options.allowConsole,
+                  "open a port named with -p even if it is the kernel's console (never "
+                  "listed or probed)")
+        ->group(group);
+    command
         .add_option("--log", options.log,
                     "start a byte log of this run in FILE (appended): every transfer with its "
                     "time, for support cases")
@@ -203,10 +208,9 @@ std::optional<int> parseOptions(const std::vector<std::string>& args, Options& o
                     [](const CLI::Option* given) { return given->count() > 0; })) {
         options.simulate =
             line.simulated.empty() ? std::string(kDefaultSimulatedVersion) : line.simulated;
-        if (!validFirmwareVersion(*options.simulate)) {
-            return usage(args, out, err,
-                         "invalid firmware version '" + *options.simulate +
-                             "' (a decimal number such as 2.05 is expected)");
+        if (const std::string problem = firmwareVersionProblem(*options.simulate);
+            !problem.empty()) {
+            return usage(args, out, err, problem);
         }
     }
     // Without -p or --all a command takes --simulate's port, else the ports files' default

@@ -1,5 +1,5 @@
 // The command line of `tamlo`: the common options (--simulate[=VERSION], --log FILE, -q,
-// --strict, --version), before the command or after it, then a command of the table in
+// --strict, --allow-console, --version), before the command or after it, then a command of the table in
 // command_table.cpp with its own options. A PORT is a device or a name from the ports files;
 // without one, their default port.
 #pragma once
@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "cli/command_table.h"
+#include "protocol/identify.h"  // the simulated receiver's default version
 
 namespace tamlo::cli {
 
 inline constexpr std::string_view kProgram = "tamlo";
-inline constexpr std::string_view kDefaultSimulatedVersion = "2.05";
 inline constexpr std::string_view kSimulatedPort = "sim";
 inline constexpr int32_t kDefaultIntervalMs = 1000;  // the window's trace period
 inline constexpr int32_t kMinIntervalMs = 200;       // a poll itself takes this long
@@ -41,12 +41,13 @@ struct Options {
     bool dryRun = false;
     bool strict = false;
     bool quiet = false;
+    bool allowConsole = false;  // -p may name the kernel's console
     int32_t intervalMs = kDefaultIntervalMs;
     int64_t count = 0;                    // rssi: 0 for no limit
     std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
-    bool probe = false;      // ports: ask each port that opens for its version
+    bool probe = false;      // ports: try each free port and ask it for its version
     bool namesOnly = false;  // ports: only the names a port can be given by
     std::string shell;       // completion
 };

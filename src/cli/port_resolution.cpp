@@ -8,12 +8,10 @@ namespace tamlo::cli {
 
 PortDirectory& CommandContext::directory() {
     if (!directory_) {
-        std::vector<std::string> system;
-        if (std::unique_ptr<Connection> lister = platform_.connect("")) {
-            system = lister->port().portNames();
-        }
-        directory_ =
-            std::make_unique<PortDirectory>(portsFile_, std::move(system), platform_.describePorts);
+        PortLister& lister = platform_.lister;
+        directory_ = std::make_unique<PortDirectory>(
+            portsFile_, lister.portNames(),
+            [&lister](const std::vector<std::string>& names) { return lister.describe(names); });
     }
     return *directory_;
 }
@@ -29,22 +27,14 @@ std::vector<NamedPort> CommandContext::knownPorts() {
     return known;
 }
 
-PortOpening CommandContext::probeOpen(const NamedPort& port) {
+PortOpening CommandContext::probeOpen(const NamedPort& port, bool tryIt) {
     if (!port.problem.empty()) {
         PortOpening missing;
         missing.refusal = OpenRefusal::Missing;
         missing.systemText = port.problem;
         return missing;
     }
-    std::unique_ptr<Connection> probe = platform_.connect(port.device);
-    if (!probe) {
-        PortOpening none;
-        none.refusal = OpenRefusal::Missing;
-        return none;
-    }
-    PortOpening opening = probe->port().openPort(port.device);
-    probe->port().closePort();
-    return opening;
+    return tryIt ? platform_.lister.probe(port.device) : platform_.lister.inspect(port.device);
 }
 
 void CommandContext::enlist(NamedPort port) {
@@ -101,6 +91,11 @@ std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
         NamedPort resolved = text == kSimulatedPort && options_.simulate
                                  ? simulatedPort()
                                  : directory().resolve(text);
+        // Its messages and logins are on it: opened only when the user says it is meant.
+        if (resolved.problem.empty() && !options_.allowConsole &&
+            platform_.lister.inspect(resolved.device).refusal == OpenRefusal::Console) {
+            resolved.problem = "is the kernel's console; --allow-console opens it all the same";
+        }
         if (std::find(names.begin(), names.end(), resolved.name) != names.end()) {
             note(text + " is named more than once; it is used once");
             continue;

@@ -15,17 +15,16 @@
 #include "cli/options.h"
 #include "files/checked_stream.h"
 #include "files/file_store.h"
-#include "serial/port_details.h"
+#include "serial/port_lister.h"
 
 namespace tamlo::cli {
 
 struct Platform {
-    // A port and clock for one worker; called on the worker's own thread. The empty name
-    // asks for a port that only lists and probes names.
+    // A port and clock for one worker; called on the worker's own thread.
     ConnectionFactory connect;
-    // What the system tells of ports besides their names (USB adapter, by-id link); null:
-    // nothing.
-    PortDescriber describePorts;
+    // The system's ports: their names, what the system tells of them (USB adapter, by-id
+    // link), whether one is free, and a probe that only tries one.
+    PortLister& lister;
     // The files that name ports, the system's first: a later one's names win.
     std::vector<std::string> portsFiles;
     // Starts the simulated receiver with this firmware version; fills the device to open

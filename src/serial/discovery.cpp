@@ -2,25 +2,20 @@
 
 namespace tamlo {
 
-PortOpening SerialPort::probePort(std::string_view name) {
-    if (isPortOpen()) {
-        PortOpening opening;
-        opening.refusal = OpenRefusal::Other;
-        opening.systemText = "a port is open already";
-        return opening;
+std::vector<PortDetails> PortLister::describe(const std::vector<std::string>& names) {
+    std::vector<PortDetails> described(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        described[i].device = names[i];
     }
-    PortOpening opening = openPort(name);
-    closePort();
-    return opening;
+    return described;
 }
 
-std::vector<std::string> discoverPorts(SerialPort& port, std::vector<PortRefusal>* refused) {
+std::vector<std::string> discoverPorts(PortLister& lister, std::vector<PortRefusal>* refused) {
     std::vector<std::string> names;
-    for (const std::string& name : port.portNames()) {
-        PortOpening opening = port.openPort(name);
+    for (const std::string& name : lister.portNames()) {
+        PortOpening opening = lister.probe(name);
         if (opening) {
             names.push_back(name);
-            port.closePort();
         } else if (refused != nullptr) {
             refused->push_back({name, std::move(opening)});
         }
@@ -28,10 +23,11 @@ std::vector<std::string> discoverPorts(SerialPort& port, std::vector<PortRefusal
     return names;
 }
 
-std::vector<std::string> refreshPorts(SerialPort& port, std::string_view openName) {
+std::vector<std::string> refreshPorts(PortLister& lister, const SerialPort& port,
+                                      std::string_view openName) {
     std::vector<std::string> names;
-    for (const std::string& name : port.portNames()) {
-        if ((port.isPortOpen() && name == openName) || port.probePort(name)) {
+    for (const std::string& name : lister.portNames()) {
+        if ((port.isPortOpen() && name == openName) || lister.probe(name)) {
             names.push_back(name);
         }
     }

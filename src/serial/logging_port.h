@@ -56,13 +56,11 @@ class LoggingSerialPort final : public SerialPort {
 
     PortOpening openPort(std::string_view name) override;
     // A probe sends and receives nothing; it is not logged.
-    PortOpening probePort(std::string_view name) override { return inner_.probePort(name); }
     void closePort() override;
     bool isPortOpen() const override { return inner_.isPortOpen(); }
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    std::vector<std::string> portNames() override { return inner_.portNames(); }
     std::string writeFailure() const override { return inner_.writeFailure(); }
 
   private:

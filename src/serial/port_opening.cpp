@@ -77,6 +77,8 @@ std::string describeRefusal(const PortOpening& opening) {
                 "2 stop bits)";
             return opening.systemText.empty() ? text : text + ": " + opening.systemText;
         }
+        case OpenRefusal::Console:
+            return "the kernel's console, which is not tried as a receiver's port";
         case OpenRefusal::Other:
             break;
     }

@@ -17,6 +17,7 @@ enum class OpenRefusal {
     StaleExclusive,  // the exclusive flag is set, but no program holds the device any more
     Permission,      // the user may not open it
     LineSettings,    // a port that does not take 1200 baud, 8 data bits, 2 stop bits
+    Console,         // the kernel's console: its messages and its login are on it
     Other,
 };
 

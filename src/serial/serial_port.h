@@ -1,15 +1,15 @@
 // The one serial line to the receiver, as the rest of the program sees it.
 //
 // Implementations: POSIX termios (serial/linux), the Windows communications calls
-// (serial/win32) and the simulated receiver's virtual-time line (sim). Every port is
-// opened with the receiver's fixed settings: 1200 baud, 8 data bits, no parity, 2 stop
-// bits, no handshake, RTS held off, and the time-outs below.
+// (serial/win32) and the simulated receiver's virtual-time line (sim). Which ports there
+// are is the PortLister's to say. Every port is opened with the receiver's fixed
+// settings: 1200 baud, 8 data bits, no parity, 2 stop bits, no handshake, RTS held off,
+// and the time-outs below; the settings it had are put back when it is closed.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "serial/port_opening.h"
 
@@ -34,10 +34,6 @@ class SerialPort {
     // Called only while no port is open. A refusal says why the device did not open or
     // why it refused the line settings; nothing stays open then.
     virtual PortOpening openPort(std::string_view name) = 0;
-    // Whether name opens with the line settings, as openPort would say; it is closed again
-    // at once. A port that is open stays open and untouched: a port of its own makes the
-    // probe. Never the open port's own name, which the program holds.
-    virtual PortOpening probePort(std::string_view name);
     // Does nothing when no port is open.
     virtual void closePort() = 0;
     virtual bool isPortOpen() const = 0;
@@ -50,8 +46,6 @@ class SerialPort {
     // port was opened: a pulled adapter, a closed pseudo-terminal. Empty when none was
     // refused; a write cut short by its time-out is no refusal. Cleared by openPort.
     virtual std::string writeFailure() const { return {}; }
-    // The names that port discovery probes, in the order they are listed.
-    virtual std::vector<std::string> portNames() = 0;
 };
 
 }  // namespace tamlo

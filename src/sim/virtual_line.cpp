@@ -78,7 +78,7 @@ std::vector<std::string> VirtualLine::portNames() {
     return names;
 }
 
-PortOpening VirtualLine::probePort(std::string_view name) {
+PortOpening VirtualLine::inspect(std::string_view name) {
     PortOpening opening;
     if (contains(unopenable_, name)) {
         opening.refusal = OpenRefusal::InUse;
@@ -94,7 +94,7 @@ PortOpening VirtualLine::openPort(std::string_view name) {
         opening.refusal = OpenRefusal::Other;
         opening.systemText = "a port is open already";
     } else {
-        opening = probePort(name);
+        opening = inspect(name);
     }
     if (!opening) {
         return opening;

@@ -1,5 +1,5 @@
-// A serial line to the simulated receiver in virtual time; it is the port and the clock
-// at once, so a conversation runs in microseconds and every byte's time is exact.
+// A serial line to the simulated receiver in virtual time; it is the port, its lister and
+// the clock at once, so a conversation runs in microseconds and every byte's time is exact.
 //
 // Pauses advance virtual time exactly. A byte the program writes reaches the receiver
 // once transmitted; the receiver's bytes arrive one character time apart. Reads follow
@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "serial/clock.h"
+#include "serial/port_lister.h"
 #include "serial/serial_port.h"
 #include "sim/link.h"
 #include "sim/receiver.h"
 
 namespace tamlo::sim {
 
-class VirtualLine : public SerialPort, public Clock {
+class VirtualLine : public SerialPort, public PortLister, public Clock {
   public:
     struct Written {
         int64_t atNs;
@@ -60,15 +61,18 @@ class VirtualLine : public SerialPort, public Clock {
 
     // SerialPort
     PortOpening openPort(std::string_view name) override;
-    PortOpening probePort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override { return isOpen_; }
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    std::vector<std::string> portNames() override;
     // A write to an unplugged receiver fails as the system would report it.
     std::string writeFailure() const override { return writeFailure_; }
+
+    // PortLister: a probe leaves the open port as it is.
+    std::vector<std::string> portNames() override;
+    PortOpening inspect(std::string_view name) override;
+    PortOpening probe(std::string_view name) override { return inspect(name); }
 
     // Clock
     void pauseMs(int32_t ms) override;

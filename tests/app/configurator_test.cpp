@@ -44,7 +44,7 @@ struct Program {
 
     MemoryWindow window;
     sim::VirtualLine line;
-    Configurator configurator{window, line, line};
+    Configurator configurator{window, line, line, line};
 };
 
 TEST(Configurator, StartUpBuildsTheFormAndLeavesNoPortOpen) {

@@ -52,7 +52,7 @@ struct Rig {
 
     sim::VirtualLine line;
     MemoryWindow window;
-    Configurator app{window, line, line};
+    Configurator app{window, line, line, line};
 };
 
 TEST(TraceToggle, WithoutAPortTheBoxStaysTickedButNothingGrows) {

@@ -447,7 +447,7 @@ TEST_F(Commands, PortsAndAll) {
     fleet.add("COM1", receiver("2.05"));
     fleet.add("COM2", receiver("1.90"));
     ASSERT_EQ(fleet.run({"ports"}), kExitOk);
-    EXPECT_EQ(fleet.out.str(), "COM1: opens\nCOM2: opens\n");
+    EXPECT_EQ(fleet.out.str(), "COM1: free\nCOM2: free\n");
     const std::string path = file("fleet.toml", "[settings]\nthreshold = 45\n");
     ASSERT_EQ(fleet.run({"apply", path, "--all", "-q"}), kExitOk);
     EXPECT_EQ(fleet.out.str(), "COM1: unchanged\nCOM2: unchanged\n");
@@ -495,9 +495,9 @@ TEST_F(Commands, AFleetKnownByName) {
     const Case cases[] = {
         {{"ports"},
          0,
-         "mast-north (COM1): opens\n  by-id: /dev/serial/by-id/usb-FTDI-A10K3QXZ\n"
+         "mast-north (COM1): free\n  by-id: /dev/serial/by-id/usb-FTDI-A10K3QXZ\n"
          "  adapter: USB 0403:6001 \"FT232R USB UART\", serial number A10K3QXZ\n"
-         "mast-south (COM2): opens\ngone: no adapter with USB serial number QQ is plugged in\n"},
+         "mast-south (COM2): free\ngone: no adapter with USB serial number QQ is plugged in\n"},
         {{"ports", "--probe", "--json"}, 0, "\"firmware\": \"1.90 05-Nov-24\""},
         {{"ports", "--names"}, 0, "mast-north\nCOM1\nmast-south\nCOM2\ngone\n"},
         {{"read", "--all", "-o", d + "b/"},
@@ -534,6 +534,9 @@ TEST_F(Commands, AFleetKnownByName) {
          0,
          "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
         {{"read", "-p", "gone"}, 1, "gone: no adapter with USB serial number QQ is plugged in"},
+        // The kernel's console is no port of --all, and -p opens it only when told so.
+        {{"read", "-p", "COM3"}, 1, "COM3: is the kernel's console; --allow-console opens it"},
+        {{"get", "-p", "COM3", "--allow-console", "threshold"}, 0, "threshold = 45"},
         {{"get", "-p", "mast-nroth"}, 1, "no such port (did you mean mast-north?)"},
         {{"read", "--al"}, 2, "tamlo: read: unknown option '--al' (did you mean --all?)\n"},
         {{"set", "threshold=5O"}, 2, "settings.threshold: wrong type: expected a whole number"},
@@ -555,6 +558,8 @@ TEST_F(Commands, AFleetKnownByName) {
     const std::string portsFile = file("ports.toml", "");
     fleet.portsFiles = {(dir_ / "none.toml").string(), portsFile};
     fleet.simulator = "COM2";
+    fleet.add("COM3", receiver("2.05"));
+    fleet.consoles = {"COM3"};
     for (const Case& c : cases) {
         std::ofstream(portsFile, std::ios::binary) << (c.ports.empty() ? names : c.ports);
         EXPECT_EQ(fleet.run(c.args), c.status) << c.args.front();

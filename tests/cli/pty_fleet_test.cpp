@@ -5,12 +5,14 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -20,10 +22,13 @@
 #include "cli/run_outputs.h"
 #include "cli/tamlo_program.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/discovery.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
 #include "support/child_process.h"
+#include "support/pty_pair.h"
 
 namespace tamlo::cli {
 namespace {
@@ -34,12 +39,13 @@ class PosixConnection final : public Connection {
     SerialPort& port() override { return port_; }
     Clock& clock() override { return clock_; }
 
-  private:
     static PosixPortOptions options() {
         PosixPortOptions o;
         o.discover = false;
         return o;
     }
+
+  private:
     PosixSerialPort port_;
     RealClock clock_;
 };
@@ -98,6 +104,7 @@ struct Tamlo {
     std::ostringstream err;
     std::atomic<int> stopRequests{0};
     PosixFileStore files;
+    LinuxPortLister lister{PosixConnection::options()};
     std::vector<std::string> portsFiles;
 
     int operator()(const std::vector<std::string>& args) {
@@ -105,7 +112,7 @@ struct Tamlo {
             .connect = [](const std::string&) -> std::unique_ptr<Connection> {
                 return std::make_unique<PosixConnection>();
             },
-            .describePorts = nullptr,
+            .lister = lister,
             .portsFiles = portsFiles,
             .startSimulator = nullptr,
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
@@ -168,17 +175,36 @@ TEST(PtyFleet, FourReceiversOneUnpluggedMidWrite) {
     std::filesystem::remove(file);
 }
 
-// A mixed fleet named in a ports file, backed up at once into a folder, and restored.
+// A mixed fleet named in a ports file, backed up at once into a folder, and restored; a line
+// another program holds (a GPS daemon's) is left as it was by ports, --probe, --all, discovery.
 TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     Receivers receivers(4, {"1.50", "1.90", "2.05", "2.05"});
     std::string names;
     for (size_t i = 0; i < 4; ++i) {
         names += "rx" + std::to_string(i + 1) + " = \"" + receivers.devices[i] + "\"\n";
     }
+    tamlo::testing::PtyPair gps;
+    sim::testing::ChildProcess daemon({"/bin/sh", "-c",
+                                       "exec <\"$0\"; stty 9600 -cstopb crtscts icanon echo isig "
+                                       "icrnl ixon opost && echo set && exec sleep 60",
+                                       gps.path()});
+    ASSERT_EQ(sim::testing::ChildProcess::readFrom(daemon.out, 5000, true), "set\n");
+    names += "gps = \"" + gps.path() + "\"\n";
+    termios before{};
+    ASSERT_EQ(::tcgetattr(gps.subsidiary(), &before), 0);
     const auto folder = std::filesystem::temp_directory_path() / "tamlo-pty-backup";
     std::filesystem::remove_all(folder);
     Tamlo run;
     run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};
+    // "gps (/dev/pts/N): in use by sh (process N)", or by sleep once it runs.
+    const std::string process = "(process " + std::to_string(daemon.pid) + ")\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"ports"}, std::vector<std::string>{"ports", "--probe"}}) {
+        Tamlo look;
+        look.portsFiles = run.portsFiles;
+        ASSERT_EQ(look(args), kExitOk) << look.err.str();
+        EXPECT_NE(look.out.str().find(process), std::string::npos) << look.out.str();
+    }
     const int64_t start = nowMs();
     ASSERT_EQ(run({"read", "--all", "-o", folder.string() + "/"}), kExitOk) << run.err.str();
     EXPECT_GE(nowMs() - start, 2950);  // generation 2's read, the longest
@@ -195,6 +221,15 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     restore.portsFiles = run.portsFiles;
     EXPECT_EQ(restore({"write", "-p", "rx2", (folder / "rx2.toml").string()}), kExitOk);
     EXPECT_EQ(restore.out.str(), "rx2: firmware 1.90: written, verified\n");
+    PosixPortOptions window = PosixConnection::options();
+    window.namedDevices = {gps.path()};
+    LinuxPortLister windowLister(window);
+    EXPECT_TRUE(discoverPorts(windowLister).empty());  // the window's discovery
+    // The held line is as its holder set it (stty -a the same), and it heard nothing.
+    termios after{};
+    ASSERT_EQ(::tcgetattr(gps.subsidiary(), &after), 0);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    EXPECT_EQ(gps.receive(1, 200), "");
     std::filesystem::remove_all(folder);
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -46,23 +47,13 @@ class VirtualFleet {
         }
         Platform platform{
             .connect = [this](const std::string& name) -> std::unique_ptr<Connection> {
-                if (name.empty()) {
-                    return std::make_unique<Lister>(names());
-                }
                 auto found = ports_.find(name);
                 if (found == ports_.end()) {
                     return nullptr;
                 }
                 return std::make_unique<VirtualConnection>(found->second);
             },
-            .describePorts =
-                [this](const std::vector<std::string>& names) {
-                    std::vector<PortDetails> described;
-                    for (const std::string& name : names) {
-                        described.push_back(details.contains(name) ? details[name] : PortDetails{});
-                    }
-                    return described;
-                },
+            .lister = lister_,
             .portsFiles = portsFiles,
             .startSimulator =
                 [this](const std::string&, std::string& device, std::string&) {
@@ -93,7 +84,8 @@ class VirtualFleet {
     PlatformFileStore files;
     std::map<std::string, PortDetails> details;  // what the system tells of each port
     std::vector<std::string> portsFiles;
-    std::string simulator;  // the port --simulate's receiver is on, if any
+    std::string simulator;           // the port --simulate's receiver is on, if any
+    std::set<std::string> consoles;  // the kernel's consoles, never listed
 
   private:
     // The receiver's line, with the wire log of what was sent on it.
@@ -114,34 +106,46 @@ class VirtualFleet {
         Port& port_;
         WireLog log_;
     };
-    // Lists the names; opens every one.
-    class Lister final : public Connection, public SerialPort, public Clock {
+    // Lists the names and what the system tells of them; each line says whether it opens.
+    class Lister final : public PortLister {
       public:
-        explicit Lister(std::vector<std::string> names) : names_(std::move(names)) {}
-        SerialPort& port() override { return *this; }
-        Clock& clock() override { return *this; }
-        PortOpening openPort(std::string_view) override { return {}; }
-        void closePort() override {}
-        bool isPortOpen() const override { return false; }
-        int32_t bytesWaiting() override { return 0; }
-        int32_t readPort(uint8_t*, int32_t) override { return 0; }
-        int32_t writePort(const uint8_t*, int32_t) override { return 0; }
-        std::vector<std::string> portNames() override { return names_; }
-        void pauseMs(int32_t) override {}
+        explicit Lister(VirtualFleet& fleet) : fleet_(fleet) {}
+        std::vector<std::string> portNames() override { return fleet_.names(); }
+        std::vector<PortDetails> describe(const std::vector<std::string>& names) override {
+            std::vector<PortDetails> described;
+            for (const std::string& name : names) {
+                const auto found = fleet_.details.find(name);
+                described.push_back(found != fleet_.details.end() ? found->second : PortDetails{});
+            }
+            return described;
+        }
+        PortOpening inspect(std::string_view name) override {
+            const auto found = fleet_.ports_.find(std::string(name));
+            PortOpening refused;
+            refused.refusal =
+                found == fleet_.ports_.end() ? OpenRefusal::Missing : OpenRefusal::Console;
+            return refused.refusal == OpenRefusal::Missing || fleet_.consoles.contains(found->first)
+                       ? refused
+                       : found->second.line->inspect(name);
+        }
+        PortOpening probe(std::string_view name) override { return inspect(name); }
 
       private:
-        std::vector<std::string> names_;
+        VirtualFleet& fleet_;
     };
 
     std::vector<std::string> names() const {
         std::vector<std::string> list;
         for (const auto& [name, port] : ports_) {
-            list.push_back(name);
+            if (!consoles.contains(name)) {  // the kernel's console is never listed
+                list.push_back(name);
+            }
         }
         return list;
     }
 
     std::map<std::string, Port> ports_;
+    Lister lister_{*this};
 };
 
 }  // namespace tamlo::cli::testing

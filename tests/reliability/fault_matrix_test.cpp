@@ -104,7 +104,7 @@ TEST_P(FaultMatrix, BoundedTimeTheRightMessageAndNoSilentDamage) {
     settings.version = versionOf(row.generation);
     sim::VirtualLine line(settings);
     MemoryWindow window;
-    Configurator program(window, line, line);
+    Configurator program(window, line, line, line);
     program.startUp();
     const auto choosePort = [&] {
         ASSERT_TRUE(window.choosePortEntry("COM1"));

@@ -85,7 +85,6 @@ TEST(ReadResponse, EndsOnAPortThatNeverStopsStreaming) {
             return 1;
         }
         int32_t writePort(const uint8_t*, int32_t count) override { return count; }
-        std::vector<std::string> portNames() override { return {}; }
         bool deliver = true;
         int64_t reads = 0;
     };
@@ -198,7 +197,6 @@ struct QueuedPort : SerialPort {
         return 1;
     }
     int32_t writePort(const uint8_t*, int32_t count) override { return count; }
-    std::vector<std::string> portNames() override { return {}; }
 };
 
 TEST(FlushInput, DrainsMoreThanOneResponseBoundAndSurvivesEmptyReads) {

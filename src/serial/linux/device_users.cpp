@@ -1,13 +1,18 @@
 #include "serial/linux/device_users.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 namespace tamlo {
 
@@ -130,7 +135,7 @@ DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procR
         }
         for (std::string fd = descriptors.next(); !fd.empty(); fd = descriptors.next()) {
             const std::string target = linkTarget(process / "fd" / fd);
-            if (target == device && *pid != self && users.holderPid == 0) {
+            if (!target.empty() && target == device && *pid != self && users.holderPid == 0) {
                 users.holderPid = *pid;
                 users.holderProgram = programName(process);
             } else if (ptyIndex && users.serverPid == 0 &&
@@ -145,6 +150,65 @@ DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procR
         }
     }
     return users;
+}
+
+namespace {
+
+// The process id a lock file names: ASCII digits (HDB style, "      4242\n") or the four
+// bytes of an int (the older style).
+int64_t lockOwner(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char buffer[32] = {};
+    in.read(buffer, sizeof buffer - 1);
+    const std::streamsize size = in.gcount();
+    if (size == 4) {
+        int32_t binary = 0;
+        std::memcpy(&binary, buffer, sizeof binary);
+        return binary > 0 ? binary : 0;
+    }
+    std::string_view text(buffer, static_cast<size_t>(size));
+    const size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        return 0;
+    }
+    text.remove_prefix(start);
+    text = text.substr(0, text.find_first_not_of("0123456789"));
+    return numberOf(text).value_or(0);
+}
+
+// Alive, or at least there: another user's process may not be signalled, but it exists.
+bool processExists(int64_t pid) {
+    return pid > 0 && pid <= INT32_MAX &&
+           (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+}  // namespace
+
+UucpLock findUucpLock(const std::string& devicePath, const fs::path& lockRoot,
+                      const fs::path& procRoot) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(devicePath, error);
+    const std::string device = error ? devicePath : canonical.string();
+    // Tools name the lock after the device's last part (LCK..ttyUSB0); some after its path
+    // below /dev with '_' for '/' (LCK..pts_3).
+    std::vector<std::string> names{fs::path(device).filename().string()};
+    if (device.starts_with("/dev/")) {
+        std::string below = device.substr(5);
+        std::replace(below.begin(), below.end(), '/', '_');
+        if (below != names.front()) {
+            names.push_back(below);
+        }
+    }
+    UucpLock lock;
+    for (const std::string& name : names) {
+        const int64_t pid = lockOwner(lockRoot / ("LCK.." + name));
+        if (pid != ::getpid() && processExists(pid)) {
+            lock.pid = pid;
+            lock.program = programName(procRoot / std::to_string(pid));
+            break;
+        }
+    }
+    return lock;
 }
 
 }  // namespace tamlo

@@ -27,4 +27,15 @@ struct DeviceUsers {
 DeviceUsers findDeviceUsers(const std::string& devicePath,
                             const std::filesystem::path& procRoot = "/proc");
 
+// A UUCP lock file, lockRoot/LCK..ttyS0, as minicom, cu and the modem tools leave while they
+// use a line. The file holds its writer's process id, as ten digits or as a binary int.
+struct UucpLock {
+    int64_t pid = 0;  // 0: no lock, or one whose writer has ended
+    std::string program;
+};
+
+UucpLock findUucpLock(const std::string& devicePath,
+                      const std::filesystem::path& lockRoot = "/var/lock",
+                      const std::filesystem::path& procRoot = "/proc");
+
 }  // namespace tamlo

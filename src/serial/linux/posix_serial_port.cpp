@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,10 +16,11 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <system_error>
 #include <utility>
 
 #include "serial/linux/device_users.h"
-#include "serial/linux/linux_ports.h"
 
 namespace tamlo {
 
@@ -125,9 +127,66 @@ PortOpening exclusiveRefusal(const std::string& path) {
     return opening;
 }
 
+// Another process with the device open, seen in /proc, or a live UUCP lock file on it.
+PortOpening holderRefusal(const std::string& path, const PosixPortOptions& options) {
+    const DeviceUsers users = findDeviceUsers(path, options.procRoot);
+    if (users.holderPid != 0) {
+        PortOpening opening = refusal(OpenRefusal::InUse);
+        opening.holderPid = users.holderPid;
+        opening.holderProgram = users.holderProgram;
+        return opening;
+    }
+    const UucpLock lock = findUucpLock(path, options.lockRoot, options.procRoot);
+    if (lock.pid != 0) {
+        PortOpening opening = refusal(OpenRefusal::InUse);
+        opening.holderPid = lock.pid;
+        opening.holderProgram = lock.program;
+        return opening;
+    }
+    return {};
+}
+
+// A terminal device, told without opening it: sysfs files the character device under the
+// tty class; a pseudo-terminal's subsidiary (majors 136 to 143) has no sysfs entry.
+bool isTerminalDevice(const struct stat& info, const std::filesystem::path& sysfsRoot) {
+    if (!S_ISCHR(info.st_mode)) {
+        return false;
+    }
+    const unsigned int major = ::major(info.st_rdev);
+    if (major >= 136 && major <= 143) {
+        return true;
+    }
+    std::error_code error;
+    const std::filesystem::path subsystem = std::filesystem::read_symlink(
+        sysfsRoot / "dev" / "char" /
+            (std::to_string(major) + ":" + std::to_string(::minor(info.st_rdev))) / "subsystem",
+        error);
+    return !error && subsystem.filename() == "tty";
+}
+
 }  // namespace
 
-PosixSerialPort::PosixSerialPort(PosixPortOptions options) : options_(std::move(options)) {}
+PortOpening inspectDevice(const std::string& path, const PosixPortOptions& options) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        return error == EACCES ? permissionRefusal(path, error)
+                               : refusal(OpenRefusal::Missing, error);
+    }
+    if (!isTerminalDevice(info, options.sysfsRoot)) {
+        return refusal(OpenRefusal::NotSerialPort);
+    }
+    if (::access(path.c_str(), R_OK | W_OK) != 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM) {
+            return permissionRefusal(path, error);
+        }
+    }
+    return holderRefusal(path, options);
+}
+
+PosixSerialPort::PosixSerialPort(PosixPortOptions options, PortUse use)
+    : options_(std::move(options)), use_(use) {}
 
 PosixSerialPort::~PosixSerialPort() {
     closePort();
@@ -141,6 +200,14 @@ PortOpening PosixSerialPort::openPort(std::string_view name) {
     }
     writeFailure_.clear();
     const std::string path(name);
+    // A program that has the device open (a GPS daemon, a modem, a login on a console) is
+    // left alone, with or without a lock. What is no terminal is refused by the open below.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && isTerminalDevice(info, options_.sysfsRoot)) {
+        if (PortOpening held = holderRefusal(path, options_); !held) {
+            return held;
+        }
+    }
     // Without O_NONBLOCK the open of a real port waits for a carrier that the receiver
     // never raises.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -193,6 +260,10 @@ PortOpening PosixSerialPort::openPort(std::string_view name) {
     if (::tcgetattr(fd_, &options) != 0) {
         return refuse(refusal(OpenRefusal::NotSerialPort, errno));
     }
+    found_ = options;
+    restoreSettings_ = true;
+    // A pseudo-terminal has no modem lines and says so; then there is nothing to put back.
+    restoreLines_ = ::ioctl(fd_, TIOCMGET, &foundLines_) == 0;
     applyLineSettings(options);
     termios applied{};
     if (::tcsetattr(fd_, TCSANOW, &options) != 0 || ::tcgetattr(fd_, &applied) != 0) {
@@ -201,14 +272,12 @@ PortOpening PosixSerialPort::openPort(std::string_view name) {
     if (!hasLineSettings(applied)) {
         return refuse(refusal(OpenRefusal::LineSettings));
     }
-    // RTS held off, as the receiver's cable expects; a pty has no modem lines and says so.
-    int rts = TIOCM_RTS;
-    (void)::ioctl(fd_, TIOCMBIC, &rts);
+    // RTS held off, as the receiver's cable expects; a try only looks.
+    if (use_ == PortUse::Talk) {
+        int rts = TIOCM_RTS;
+        (void)::ioctl(fd_, TIOCMBIC, &rts);
+    }
     return {};
-}
-
-PortOpening PosixSerialPort::probePort(std::string_view name) {
-    return PosixSerialPort(options_).openPort(name);  // closed as the probe ends
 }
 
 void PosixSerialPort::closePort() {
@@ -218,6 +287,17 @@ void PosixSerialPort::closePort() {
 }
 
 void PosixSerialPort::releaseDescriptor() {
+    // The port goes back as it was found, once what we wrote has gone out at our speed.
+    // A device that has gone (EIO) takes nothing back, and needs nothing.
+    if (restoreSettings_) {
+        (void)::tcsetattr(fd_, TCSADRAIN, &found_);
+        restoreSettings_ = false;
+    }
+    if (restoreLines_) {
+        int rts = TIOCM_RTS;
+        (void)::ioctl(fd_, (foundLines_ & TIOCM_RTS) != 0 ? TIOCMBIS : TIOCMBIC, &rts);
+        restoreLines_ = false;
+    }
     // The exclusive flag lives on the tty, not on our descriptor; left set it would lock
     // out the next program (or our next open) for as long as the device stays open
     // elsewhere, as a pty does while its master is held. A flag that another program set
@@ -335,14 +415,6 @@ int32_t PosixSerialPort::writePort(const uint8_t* buffer, int32_t count) {
         }
     }
     return written;
-}
-
-std::vector<std::string> PosixSerialPort::portNames() {
-    std::vector<std::string> discovered;
-    if (options_.discover) {
-        discovered = findSerialDevices(options_.sysfsRoot, options_.devRoot, queryPortTypeByIoctl);
-    }
-    return mergePortNames(options_.leadingDevices, discovered, options_.namedDevices);
 }
 
 }  // namespace tamlo

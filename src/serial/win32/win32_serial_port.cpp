@@ -84,10 +84,6 @@ PortOpening Win32SerialPort::openPort(std::string_view name) {
     return {};
 }
 
-PortOpening Win32SerialPort::probePort(std::string_view name) {
-    return Win32SerialPort(api_).openPort(name);  // closed as the probe ends
-}
-
 void Win32SerialPort::closePort() {
     if (handle_ == INVALID_HANDLE_VALUE) {
         return;
@@ -138,15 +134,6 @@ int32_t Win32SerialPort::writePort(const uint8_t* buffer, int32_t count) {
         return 0;
     }
     return done > static_cast<DWORD>(count) ? count : static_cast<int32_t>(done);
-}
-
-std::vector<std::string> Win32SerialPort::portNames() {
-    std::vector<std::string> names;
-    names.reserve(kHighestComPort);
-    for (int n = 1; n <= kHighestComPort; ++n) {
-        names.push_back("COM" + std::to_string(n));
-    }
-    return names;
 }
 
 }  // namespace tamlo

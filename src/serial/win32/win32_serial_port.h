@@ -27,14 +27,11 @@ class Win32SerialPort final : public SerialPort {
     Win32SerialPort& operator=(const Win32SerialPort&) = delete;
 
     PortOpening openPort(std::string_view name) override;
-    PortOpening probePort(std::string_view name) override;
     void closePort() override;
     bool isPortOpen() const override;
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
-    // "COM1" to "COM99".
-    std::vector<std::string> portNames() override;
     std::string writeFailure() const override { return writeFailure_; }
 
   private:

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/configurator.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -29,7 +30,8 @@ struct Session {
         options.namedDevices = {"/nonexistent/ttyUSB0"};
         options.discover = false;
         port = std::make_unique<PosixSerialPort>(options);
-        configurator = std::make_unique<Configurator>(window, *port, clock);
+        lister = std::make_unique<LinuxPortLister>(options);
+        configurator = std::make_unique<Configurator>(window, *port, *lister, clock);
         notices = refusedPortNotices(configurator->startUp(), options.namedDevices);
     }
 
@@ -68,6 +70,7 @@ struct Session {
     MemoryWindow window;
     RealClock clock;
     std::unique_ptr<PosixSerialPort> port;
+    std::unique_ptr<LinuxPortLister> lister;
     std::unique_ptr<Configurator> configurator;
 };
 
@@ -172,9 +175,10 @@ TEST(RealTimeSessionFaults, DiscoveryLeavesOutAPortInUse) {
     options.namedDevices = {server.devicePath()};
     options.discover = false;
     PosixSerialPort port(options);
+    LinuxPortLister lister(options);
     MemoryWindow window;
     RealClock clock;
-    Configurator configurator(window, port, clock);
+    Configurator configurator(window, port, lister, clock);
     // Named on the command line, it is named on standard error too.
     EXPECT_EQ(refusedPortNotices(configurator.startUp(), options.namedDevices),
               "tamlo-config: " + server.devicePath() + ": in use by another program\n");
@@ -196,9 +200,10 @@ TEST(RealTimeSessionFaults, AnAdapterPluggedInAfterStartUpIsListedWhenTheListOpe
     options.sysfsRoot = root / "sys";
     options.devRoot = root / "dev";
     PosixSerialPort port(options);
+    LinuxPortLister lister(options);
     MemoryWindow window;
     RealClock clock;
-    Configurator configurator(window, port, clock);
+    Configurator configurator(window, port, lister, clock);
     configurator.startUp();
     EXPECT_TRUE(window.portEntries().empty());
 
@@ -233,7 +238,8 @@ class Pluggable {
         options_.leadingDevices = {name_.string()};
         options_.discover = false;
         port = std::make_unique<PosixSerialPort>(options_);
-        configurator = std::make_unique<Configurator>(window, *port, clock_);
+        lister_ = std::make_unique<LinuxPortLister>(options_);
+        configurator = std::make_unique<Configurator>(window, *port, *lister_, clock_);
         configurator->startUp();
     }
     ~Pluggable() { pullOut(); }
@@ -280,6 +286,7 @@ class Pluggable {
     std::string version_;
     std::unique_ptr<sim::PtyServer> server_;
     PosixPortOptions options_;
+    std::unique_ptr<LinuxPortLister> lister_;
     RealClock clock_;
     size_t seen_ = 0;
 };

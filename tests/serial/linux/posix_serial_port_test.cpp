@@ -13,10 +13,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <thread>
 
+#include "serial/discovery.h"
+#include "serial/linux/linux_port_lister.h"
 #include "support/pty_pair.h"
 
 namespace tamlo {
@@ -104,10 +108,11 @@ TEST(PosixSerialPort, ASecondOpenOfAnOpenDeviceFails) {
     EXPECT_TRUE(t.port.openPort(t.pty.path()));
 }
 
-// A child process that opens path and sets its exclusive flag, as minicom does; it then
-// goes on as "sleep" (holding the device) or ends (leaving the flag behind). Returns its
-// pid once it is one or the other; 0 on failure.
-pid_t exclusiveChild(const std::string& path, bool staysAlive) {
+// A child process that opens path and sets its exclusive flag, as minicom does, or with
+// neither flag nor lock, as a GPS daemon holds its line; it then goes on as "sleep"
+// (holding the device) or ends (leaving the flag behind). Returns its pid once it is one
+// or the other; 0 on failure.
+pid_t holdingChild(const std::string& path, bool staysAlive, bool exclusive = true) {
     int ready[2];
     if (::pipe2(ready, O_CLOEXEC) != 0) {
         return 0;
@@ -115,7 +120,7 @@ pid_t exclusiveChild(const std::string& path, bool staysAlive) {
     const pid_t child = fork();
     if (child == 0) {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        if (fd < 0 || (exclusive && ::ioctl(fd, TIOCEXCL) != 0)) {
             _exit(1);
         }
         if (staysAlive) {
@@ -151,13 +156,21 @@ TEST(PosixSerialPort, ADeviceThatDoesNotOpenSaysWhy) {
     PtyPair heldByFlock;
     PtyPair heldByChild;
     PtyPair leftLocked;
-    ASSERT_TRUE(heldByFlock.ok() && heldByChild.ok() && leftLocked.ok());
+    PtyPair heldWithoutLock;
+    PtyPair uucpLocked;
+    ASSERT_TRUE(heldByFlock.ok() && heldByChild.ok() && leftLocked.ok() && heldWithoutLock.ok() &&
+                uucpLocked.ok());
     PosixSerialPort holder(namedOnly({}));
     ASSERT_TRUE(holder.openPort(heldByFlock.path()));
-    const pid_t sleeper = exclusiveChild(heldByChild.path(), true);
+    const pid_t sleeper = holdingChild(heldByChild.path(), true);
     ASSERT_GT(sleeper, 0);
-    ASSERT_GT(exclusiveChild(leftLocked.path(), false), 0);
+    ASSERT_GT(holdingChild(leftLocked.path(), false), 0);
+    const pid_t daemon = holdingChild(heldWithoutLock.path(), true, false);
+    ASSERT_GT(daemon, 0);
     const std::string sleeperText = "sleep (process " + std::to_string(sleeper) + ")";
+    // A UUCP lock written by a live program (the sleeper) for a device it does not open.
+    std::ofstream(dir / ("LCK.." + std::filesystem::path(uucpLocked.path()).filename().string()))
+        << std::setw(10) << sleeper << "\n";
     // The pseudo-terminals' master sides are ours: this process serves them.
     const std::string server = ownProgramName() + " (process " + std::to_string(getpid()) + ")";
     // Root sees into every process: a flag nobody holds is stale. A user sees only their
@@ -186,16 +199,30 @@ TEST(PosixSerialPort, ADeviceThatDoesNotOpenSaysWhy) {
                             "exclusive flag is set and no process this user may look into holds "
                             "it; if nothing else should be using it, ") +
              "restart " + server + ", which serves this pseudo-terminal, to clear it"},
+        {heldWithoutLock.path(), OpenRefusal::InUse,
+         "in use by sleep (process " + std::to_string(daemon) + ")", daemon},
+        {uucpLocked.path(), OpenRefusal::InUse, "in use by " + sleeperText, sleeper},
     };
+    PosixPortOptions options = namedOnly({});
+    options.lockRoot = dir;
+    LinuxPortLister lister(options);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        PosixSerialPort port(namedOnly({c.path}));
+        // An open (read), a probe (ports --probe, discovery) and a look that opens nothing
+        // (ports) agree on another program's port; a look sees no flag.
+        PosixSerialPort port(options);
         const PortOpening opening = port.openPort(c.path);
         EXPECT_EQ(opening.refusal, c.refusal);
         EXPECT_EQ(describeRefusal(opening), c.reason);
         EXPECT_EQ(opening.holderPid, c.holderPid);
         EXPECT_FALSE(port.isPortOpen());
+        EXPECT_EQ(describeRefusal(lister.probe(c.path)), c.reason);
+        const PortOpening look = lister.inspect(c.path);
+        EXPECT_EQ(look.holderPid, c.holderPid);
+        EXPECT_TRUE(look.opened() || describeRefusal(look) == c.reason);
     }
+    EXPECT_TRUE(discoverPorts(lister).empty());
+    EXPECT_EQ(heldWithoutLock.receive(1, 200), "");  // its holder heard nothing
     // The other programs' flags are still set: refusing the devices did not clear them.
     for (const PtyPair* pty : {&heldByChild, &leftLocked}) {
         const int fd = ::open(pty->path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -207,10 +234,14 @@ TEST(PosixSerialPort, ADeviceThatDoesNotOpenSaysWhy) {
     }
     ::kill(sleeper, SIGKILL);
     waitpid(sleeper, nullptr, 0);
+    ::kill(daemon, SIGKILL);
+    waitpid(daemon, nullptr, 0);
     std::filesystem::remove_all(dir);
 }
 
-TEST(PosixSerialPort, CloseClearsOnlyTheExclusiveFlagItSet) {
+// A port goes back as it was found: its exclusive flag, and its line settings (stty -a the
+// same after a session and after a probe, whatever the session set).
+TEST(PosixSerialPort, CloseLeavesThePortAsItWasFound) {
     OpenPort t;
     ASSERT_TRUE(t.pty.ok());
     const int watcher = ::open(t.pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -219,9 +250,24 @@ TEST(PosixSerialPort, CloseClearsOnlyTheExclusiveFlagItSet) {
         int flag = -1;
         return ::ioctl(watcher, TIOCGEXCL, &flag) == 0 ? flag : -1;
     };
+    termios found{};
+    ASSERT_EQ(::tcgetattr(watcher, &found), 0);
+    cfsetospeed(&found, B9600);
+    found.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(::tcsetattr(watcher, TCSANOW, &found), 0);
+    ASSERT_EQ(::tcgetattr(watcher, &found), 0);
+    const auto unchanged = [&] {
+        termios now{};
+        return ::tcgetattr(watcher, &now) == 0 && std::memcmp(&now, &found, sizeof now) == 0;
+    };
     ASSERT_TRUE(t.port.openPort(t.pty.path()));
     EXPECT_EQ(exclusive(), 1);
+    EXPECT_FALSE(unchanged());
     t.port.closePort();
+    EXPECT_EQ(exclusive(), 0);
+    EXPECT_TRUE(unchanged());
+    EXPECT_TRUE(LinuxPortLister(namedOnly({})).probe(t.pty.path()));
+    EXPECT_TRUE(unchanged());
     EXPECT_EQ(exclusive(), 0);
     // Another program sets it while we are closed: our next open is refused and leaves it.
     ASSERT_EQ(::ioctl(watcher, TIOCEXCL), 0);
@@ -449,14 +495,23 @@ TEST(PosixSerialPort, WriteGivesUpAfterItsTimeOutWhenTheLineIsFull) {
     EXPECT_LT(took, 5000);
 }
 
-TEST(PosixSerialPort, PortNamesListTheLeadingDevicesFirst) {
+// The kernel's console (here ttyUSB2, as console=ttyUSB2 makes it) is neither listed nor
+// tried, even when named.
+TEST(LinuxPortLister, PortNamesListTheLeadingDevicesFirstAndNeverTheConsole) {
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("tamlo-console-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(root / "sys/class/tty/console");
+    std::ofstream(root / "sys/class/tty/console/active") << "tty0 ttyUSB2\n";
     PosixPortOptions options;
+    options.sysfsRoot = root / "sys";
     options.leadingDevices = {"/dev/pts/9"};
     options.namedDevices = {"/dev/ttyUSB10", "/dev/ttyUSB2"};
     options.discover = false;
-    PosixSerialPort port(options);
-    EXPECT_EQ(port.portNames(),
-              (std::vector<std::string>{"/dev/pts/9", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
+    LinuxPortLister lister(options);
+    EXPECT_EQ(lister.portNames(), (std::vector<std::string>{"/dev/pts/9", "/dev/ttyUSB10"}));
+    EXPECT_EQ(lister.inspect("/dev/ttyUSB2").refusal, OpenRefusal::Console);
+    EXPECT_EQ(lister.probe("/dev/ttyUSB2").refusal, OpenRefusal::Console);
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "serial/win32/win32_clock.h"
 #include "serial/win32/win32_port_details.h"
+#include "serial/win32/win32_port_lister.h"
 
 namespace tamlo {
 namespace {
@@ -347,14 +348,21 @@ TEST(Win32SerialPortIo, NothingReachesTheDriverWithNoPortOpen) {
     EXPECT_TRUE(api.calls.empty());
 }
 
-TEST(Win32SerialPortNames, Com1ToCom99InOrder) {
+// Listing and looking open nothing; a probe opens the port and closes it again.
+TEST(Win32PortLister, ListsCom1ToCom99InOrderAndOpensOnlyToProbe) {
     FakeCommApi api;
-    Win32SerialPort port(api);
-    const std::vector<std::string> names = port.portNames();
+    Win32PortLister lister(api, [](const std::string& name) { return name == "COM3"; });
+    const std::vector<std::string> names = lister.portNames();
     ASSERT_EQ(names.size(), 99u);
     EXPECT_EQ(names[0], "COM1");
     EXPECT_EQ(names[9], "COM10");
     EXPECT_EQ(names[98], "COM99");
+    EXPECT_TRUE(lister.inspect("COM3"));
+    EXPECT_EQ(lister.inspect("COM4").refusal, OpenRefusal::Missing);
+    EXPECT_TRUE(api.calls.empty());
+    EXPECT_TRUE(lister.probe("COM3"));
+    EXPECT_EQ(api.path, "\\\\.\\COM3");
+    EXPECT_EQ(api.closed.size(), 1u);
 }
 
 TEST(Win32Clock, PausesAtLeastTheirLengthAndNothingForNoLength) {

@@ -231,7 +231,7 @@ struct Program {
     MessageCatcher messages;
     sim::VirtualLine line;
     QtWindow window;
-    Configurator configurator{window, line, line};
+    Configurator configurator{window, line, line, line};
     std::vector<int> dispatched;
     std::vector<int32_t> stateAtDispatch;
     int ticks = 0;

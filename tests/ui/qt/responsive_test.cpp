@@ -23,6 +23,7 @@
 
 #include "app/configurator.h"
 #include "message_catcher.h"
+#include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "sim/pty_server.h"
@@ -78,7 +79,8 @@ struct RealTimeProgram {
         options.leadingDevices = {server.devicePath()};
         options.discover = false;
         port = std::make_unique<PosixSerialPort>(options);
-        configurator = std::make_unique<Configurator>(window, *port, clock);
+        lister = std::make_unique<LinuxPortLister>(options);
+        configurator = std::make_unique<Configurator>(window, *port, *lister, clock);
         clock.setPauseService([this] {
             if (onPause) {
                 onPause();
@@ -118,6 +120,7 @@ struct RealTimeProgram {
     QtWindow window;
     RealClock clock;
     std::unique_ptr<PosixSerialPort> port;
+    std::unique_ptr<LinuxPortLister> lister;
     std::unique_ptr<Configurator> configurator;
     std::function<void()> onPause;
     bool inHandler = false;
@@ -209,7 +212,7 @@ TEST(QtWindowDuringAHandler, TraceTimerExpiriesRunOnceAfterTheHandlerNeverInIt) 
         sim::VirtualLine line(receiver);
         QtWindow window;
         ServingClock clock(line, window);
-        Configurator configurator(window, line, clock);
+        Configurator configurator(window, line, line, clock);
         bool inHandler = false;
         int ticks = 0;
         int ticksInHandler = 0;
@@ -332,7 +335,7 @@ TEST(QtWindowDuringAHandler, TheCloseBoxAndTheEndingSignalsWaitForTheHandler) {
         // every value of the STORE.
         PosixSerialPort again(program.options);
         MemoryWindow form;
-        Configurator reader(form, again, program.clock);
+        Configurator reader(form, again, *program.lister, program.clock);
         reader.startUp();
         ASSERT_TRUE(form.choosePortEntry(program.server.devicePath()));
         reader.dispatch(ids::PortList);
