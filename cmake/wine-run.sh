@@ -18,7 +18,7 @@ mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock" 8>>"$prefix.running"
 flock 9
 if [ ! -f "$prefix/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i >/dev/null 2>&1 8>&- 9>&- || true
     wineserver -w
 fi
 # A server at the end of its idle time first tells the prefix's own processes (services,
@@ -36,7 +36,7 @@ if flock -n 8; then
 fi
 flock -s 8
 # The number must follow -p directly: "-p 10" would keep the server for ever.
-if wineserver "-p$persist" </dev/null >/dev/null 2>&1; then
+if wineserver "-p$persist" </dev/null >/dev/null 2>&1 8>&- 9>&-; then
     # A new server. The prefix's own background processes start with the first program
     # and would hold on to that program's output until the server ends, so that whoever
     # reads it (CTest) waits as long: a first program with no output starts them.
