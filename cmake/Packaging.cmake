@@ -1,6 +1,7 @@
 # Packages of whatever programs this build has install() rules for:
 #   Linux:   cpack -G DEB  (in build/default) -> tamlo_VERSION-1_ARCH.deb
 #   Windows: cpack -G ZIP  (in build/windows) -> tamlo-VERSION-win64.zip
+#            cmake --build --preset windows --target msi -> tamlo-VERSION-x64.msi
 # Each program installs itself next to its target; this file adds what belongs to the
 # package as a whole: licence, README, manual pages, the AppStream metadata, and the
 # package's own description.
@@ -12,6 +13,16 @@ if(WIN32)
   # Beside the .exe files, under names a Windows user can open with a double click.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+
+  # The installer holds what the .zip holds (cmake/build-msi.sh installs it into a folder).
+  set(msi ${CMAKE_BINARY_DIR}/tamlo-${PROJECT_VERSION}-x64.msi)
+  add_custom_command(OUTPUT ${msi}
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/build-msi.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${msi}
+    DEPENDS tamlo-config tamlo ${PROJECT_SOURCE_DIR}/cmake/build-msi.sh
+            ${TAMLO_DATA_DIR}/windows/tamlo.wxs ${TAMLO_DATA_DIR}/windows/Environment.idt
+            ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+    VERBATIM)
+  add_custom_target(msi DEPENDS ${msi})
 else()
   include(GNUInstallDirs)
   set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/tamlo)

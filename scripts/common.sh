@@ -17,7 +17,7 @@ test_packages=(
   ninja-build libgtest-dev googletest
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick ansible-core
-  dpkg-dev file lintian desktop-file-utils appstream unzip
+  dpkg-dev file lintian desktop-file-utils appstream unzip wixl msitools
 )
 
 install_missing() {
