@@ -3,6 +3,7 @@
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
 #include "files/setting_keys.h"
+#include "protocol/generation.h"
 
 namespace tamlo::cli {
 
@@ -41,6 +42,16 @@ int commandGet(CommandContext& run, const std::vector<std::string>& ports) {
             if (asked && value != values.end()) {
                 shown.push_back(*value);
             } else if (asked && !wanted.empty()) {
+                // A generation with the control whose reply did not reach it: nothing was read.
+                const GenerationTraits& traits = generationTraits(report.read->source->generation);
+                const bool control =
+                    (key.kind != KeyKind::AudioLevel && key.kind != KeyKind::Switch) ||
+                    (key.name == "lna_supply" ? traits.lnaCommand : traits.audioCommand);
+                if (control) {
+                    report.fail("the receiver's settings block came back too short to hold '" +
+                                std::string(key.name) + "': nothing was read for it");
+                    continue;
+                }
                 const std::string text = "firmware " + report.firmware + " has no control for '" +
                                          std::string(key.name) + "'";
                 if (options.strict) {

@@ -252,12 +252,15 @@ PortReport readReceiver(Line& line, const std::string& port, PortProgress& progr
         return report;
     }
     progress.phase("signal", kCommandPauseMs);
-    settings[rssi] = pollSignal(line);
+    // A signal nobody measured (no answer, a stop that ended the wait) is left out, not 0.
+    const SignalReading signal = readSignal(line);
     const GenerationTraits& traits = firmwareTraits(settings[firmwareCode]);
-    SettingsFile file = fileFromSettings(settings, traits);
+    SettingsFile file = fileFromSettings(settings, traits, read);
     source.firmware = report.versionReply;
     source.generation = traits.number;
-    source.rssi = settings[rssi];
+    if (signal.value && !progress.cancelled()) {
+        source.rssi = *signal.value;
+    }
     file.source = std::move(source);
     report.warnings = unrestorableValues(file);
     report.read = std::move(file);

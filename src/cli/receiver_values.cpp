@@ -36,17 +36,20 @@ std::string firmwareName(const std::string& versionReply) {
     return leftPart(versionReply, 4);
 }
 
-SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits) {
+SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits,
+                              const SettingsRead& read) {
     SettingsFile file;
     for (int n = 1; n <= 6; ++n) {
         file.channelCodes[static_cast<size_t>(n - 1)] = codeOfChannelFreq(settings.channel(n));
     }
     file.threshold = thresholdAsWritten(traits, settings[threshold]);
-    if (traits.audioCommand) {
+    if (traits.audioCommand && hexBlockHolds(read, kHexAudioLevelByte)) {
         file.audioLevel = settings[audioLevel];
+    }
+    if (traits.audioCommand && hexBlockHolds(read, kHexDiversityByte)) {
         file.diversity = settings[diversity] != 0;
     }
-    if (traits.lnaCommand) {
+    if (traits.lnaCommand && hexBlockHolds(read, kHexLnaByte)) {
         file.lnaSupply = lnaSupplyOn(settings[lnaSupply]);
     }
     return file;

@@ -20,7 +20,10 @@ std::string firmwareName(const std::string& versionReply);
 // What the form would show after a LOAD, as a file: the generation's settings only, a
 // generation-3 threshold byte above 127 as the negative value it holds, so that the file
 // writes back what the receiver has.
-SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits);
+// Only what the read held: a one-byte field beyond the accepted hex block is left out, never
+// a default, so a backup of it leaves the receiver's own value when written back.
+SettingsFile fileFromSettings(const DeviceSettings& settings, const GenerationTraits& traits,
+                              const SettingsRead& read);
 // The values of such a file that a write would refuse as they stand (a receiver holding a
 // channel out of range), worded as warnings.
 std::vector<std::string> unrestorableValues(const SettingsFile& file);

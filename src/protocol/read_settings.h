@@ -46,6 +46,13 @@ struct SettingsRead {
     bool accepted() const { return (!hex || hex->accepted()) && (!text || text->accepted()); }
 };
 
+// Whether the read's accepted hex block reached byte k of its one-byte fields: a block of
+// 50 to 52 characters is accepted but holds no LNA byte, and a value it does not hold was
+// never read.
+inline bool hexBlockHolds(const SettingsRead& read, int k) {
+    return read.hex && read.hex->accepted() && read.hex->length >= hexByteEnd(k);
+}
+
 enum class SettingsBlock { Hex, Text };
 
 // Told what a read does as it does it, so that a front end with a form can make its

@@ -35,29 +35,35 @@ SettingsRead wholeRead() {
 
 TEST(ReceiverValues, ReadBecomesTheGenerationsKeys) {
     DeviceSettings s = readBack();
-    const SettingsFile g3 = fileFromSettings(s, g(3));
+    const SettingsFile g3 = fileFromSettings(s, g(3), wholeRead());
     EXPECT_EQ(g3.channelCodes[3], 7120);
     EXPECT_EQ(g3.threshold, 45);
     EXPECT_EQ(g3.audioLevel, 7);
     EXPECT_EQ(g3.diversity, false);
     EXPECT_EQ(g3.lnaSupply, true);
-    const SettingsFile g2 = fileFromSettings(s, g(2));
+    const SettingsFile g2 = fileFromSettings(s, g(2), wholeRead());
     EXPECT_TRUE(g2.audioLevel.has_value());
     EXPECT_FALSE(g2.lnaSupply.has_value());
-    const SettingsFile g1 = fileFromSettings(s, g(1));
+    const SettingsFile g1 = fileFromSettings(s, g(1), SettingsRead{});
     EXPECT_FALSE(g1.audioLevel.has_value());
     EXPECT_FALSE(g1.diversity.has_value());
     EXPECT_EQ(g1.settingCount(), 7);
+    // A hex block of 50 to 52 characters is accepted but holds no LNA byte: no value is
+    // made up for it.
+    SettingsRead cut = wholeRead();
+    cut.hex->length = 51;
+    EXPECT_FALSE(fileFromSettings(s, g(3), cut).lnaSupply.has_value());
+    EXPECT_EQ(fileFromSettings(s, g(3), cut).diversity, false);
     // A generation-3 threshold byte above 127 is the negative value it holds, so the backup
     // writes back what the receiver has; a receiver out of range is warned of at once.
     s[threshold] = 251;
     s.channel(2) = 950;
-    const SettingsFile odd = fileFromSettings(s, g(3));
+    const SettingsFile odd = fileFromSettings(s, g(3), wholeRead());
     EXPECT_EQ(odd.threshold, -5);
     EXPECT_EQ(unrestorableValues(odd),
               (std::vector<std::string>{"channel 2 reads 139.500 MHz, outside 134.000 to 138.990 "
                                         "MHz: a write of this backup would be refused"}));
-    EXPECT_EQ(fileFromSettings(s, g(1)).threshold, 251);
+    EXPECT_EQ(fileFromSettings(s, g(1), SettingsRead{}).threshold, 251);
 }
 
 // The request of a file alone, as `tamlo write` sends it.
@@ -67,7 +73,7 @@ StoreRequest requestOf(const SettingsFile& file, const GenerationTraits& traits)
 
 TEST(ReceiverValues, AFileReadFromTheReceiverDiffersInNothing) {
     for (int generation = 1; generation <= 3; ++generation) {
-        const SettingsFile file = fileFromSettings(readBack(), g(generation));
+        const SettingsFile file = fileFromSettings(readBack(), g(generation), wholeRead());
         EXPECT_TRUE(
             differences(requestOf(file, g(generation)), g(generation), readBack(), wholeRead())
                 .empty());
@@ -107,7 +113,7 @@ TEST(ReceiverValues, DifferencesAreWordedForPeople) {
 }
 
 TEST(ReceiverValues, KeysWithoutAControlByGeneration) {
-    SettingsFile file = fileFromSettings(readBack(), g(3));
+    SettingsFile file = fileFromSettings(readBack(), g(3), wholeRead());
     EXPECT_EQ(unsupportedKeys(file, g(1)),
               (std::vector<std::string>{"audio_level", "diversity", "lna_supply"}));
     EXPECT_EQ(unsupportedKeys(file, g(2)), (std::vector<std::string>{"lna_supply"}));
