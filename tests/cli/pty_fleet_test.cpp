@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -118,7 +119,8 @@ struct Tamlo {
 };
 
 std::string settingsFile(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    // Named for this process: the same tests may run at once from another build folder.
+    const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
     std::ofstream(path) << text;
     return path.string();
 }
@@ -170,7 +172,8 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     for (size_t i = 0; i < 4; ++i) {
         names += "rx" + std::to_string(i + 1) + " = \"" + receivers.devices[i] + "\"\n";
     }
-    const auto folder = std::filesystem::temp_directory_path() / "tamlo-pty-backup";
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tamlo-pty-backup-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     Tamlo run;
     run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};
