@@ -1,10 +1,13 @@
 // tamlo read: receivers' settings as files, each kept whole or not at all: one port to a file
 // or standard output, or many at once into a folder, one file per receiver named by its
 // port's stable name.
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
+#include "files/file_names.h"
 
 namespace tamlo::cli {
 
@@ -39,10 +42,14 @@ std::optional<std::map<std::string, std::string>> backupFiles(
     }
     const std::string extension = run.options().json ? ".json" : ".toml";
     std::map<std::string, std::string> paths;
-    std::set<std::string> taken;
+    std::set<std::string> taken;  // as Windows compares names: in any case
     for (const std::string& port : ports) {
-        const std::string name = PortDirectory::stableName(run.port(port)) + extension;
-        if (!taken.insert(name).second) {
+        const std::string name =
+            portableFileName(PortDirectory::stableName(run.port(port)) + extension);
+        std::string folded = name;
+        std::transform(folded.begin(), folded.end(), folded.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (!taken.insert(folded).second) {
             run.error("two ports would be saved as " + name + "; give them names in ports.toml",
                       folder);
             return std::nullopt;
@@ -78,11 +85,11 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
         // A backup that cannot be kept is found out before the receiver is asked.
         if (const std::string problem = run.platform().files.cannotWrite(output);
             !problem.empty()) {
-            run.error("cannot be written: " + problem +
-                          (run.platform().files.isFolder(output)
-                               ? " (give " + output + "/ to save into it)"
-                               : ""),
-                      output);
+            const std::string hint =
+                run.platform().files.isFolder(output) ? " (give " + output + "/ to save into it)"
+                : problem.ends_with("not a regular file") ? " (-o - writes to standard output)"
+                                                          : "";
+            run.error("cannot be written: " + problem + hint, output);
             return kExitUsage;
         }
         paths[ports.front()] = output;

@@ -6,12 +6,21 @@ namespace tamlo::cli {
 
 bool CommandContext::readPortsFiles(int& status) {
     for (const std::string& path : platform_.portsFiles) {
-        const FileText read = platform_.files.read(path, kMaxSettingsFileBytes);
+        // The names choose the devices written to, so a file that another user may change
+        // is refused, as ssh refuses such a configuration.
+        if (const std::string distrust = platform_.files.notTrusted(path); !distrust.empty()) {
+            error(distrust, path);
+            status = kExitUsage;
+            return false;
+        }
+        const FileText read = platform_.files.read(path, kMaxPortsFileBytes);
         if (read.missing) {
             continue;
         }
         if (!read.ok()) {
-            error("cannot be read: " + read.error, path);
+            error("cannot be read: " +
+                      (read.tooLarge ? tooLargeText(kMaxPortsFileBytes, "ports file") : read.error),
+                  path);
             status = kExitUsage;
             return false;
         }

@@ -9,6 +9,7 @@
 // digits, '-', '_' and '.', and begins with a letter or digit.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@
 #include "files/settings_file.h"
 
 namespace tamlo {
+
+// A site's names for its ports may run to many thousands (10,000 take some 360 KB).
+inline constexpr int64_t kMaxPortsFileBytes = 4 * 1024 * 1024;
 
 struct PortName {
     std::string name;

@@ -6,10 +6,15 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "cli/receiver_jobs.h"
 #include "virtual_fleet.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tamlo::cli {
 namespace {
@@ -26,9 +31,11 @@ sim::ReceiverSettings receiver(const std::string& version) {
 class Commands : public ::testing::Test {
   protected:
     void SetUp() override {
+        // Unique to this run: the same tests may run at once from another build folder.
         dir_ = std::filesystem::temp_directory_path() /
                ("tamlo-cli-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+                std::to_string(std::random_device{}()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -420,11 +427,18 @@ TEST_F(Commands, OneFailingReceiverDoesNotStopTheOthers) {
 TEST_F(Commands, BackupsAreKeptWholeInTheFormatOfTheirName) {
     fleet.add("COM1", receiver("2.05"));
     const std::string keep = file("keep.toml", "old backup\n");
-    // A folder where the file should go fails before the receiver is asked.
-    EXPECT_EQ(fleet.run({"read", "-p", "COM1", "-o", dir_.string()}), kExitUsage);
-    EXPECT_TRUE(fleet.wire("COM1").empty());
-    EXPECT_EQ(fleet.run({"read", "-p", "COM1", "-o", (dir_ / "none" / "x.toml").string()}),
-              kExitUsage);
+#ifdef _WIN32
+    const std::string device = (dir_ / "NUL.toml").string();
+#else
+    const std::string device = (dir_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(device.c_str(), 0600), 0);
+#endif
+    // A folder where the file should go, a folder that is not there, a device or a FIFO that no
+    // one reads (written into, it would wait for ever): each fails before the receiver is asked.
+    for (const std::string& to : {dir_.string(), (dir_ / "none" / "x.toml").string(), device}) {
+        EXPECT_EQ(fleet.run({"read", "-p", "COM1", "-o", to}), kExitUsage) << to;
+        EXPECT_TRUE(fleet.wire("COM1").empty());
+    }
     ASSERT_EQ(fleet.run({"read", "-p", "COM1", "-o", keep}), kExitOk);
     std::ifstream in(keep);
     const std::string text((std::istreambuf_iterator<char>(in)), {});
@@ -486,6 +500,10 @@ TEST_F(Commands, AFleetKnownByName) {
         "mast-south = \"COM2\"\ngone = { serial = \"QQ\" }\n";
     const std::string d = dir_.string() + "/";
     const std::string partial = file("partial.toml", "[settings]\nthreshold = 45\n");
+    std::string manyNames;  // a large site's: 10,000 ports in some 270 KB
+    for (int n = 0; n < 10000; ++n) {
+        manyNames += "r" + std::to_string(n) + " = \"/dev/ttyUSB" + std::to_string(n) + "\"\n";
+    }
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -533,6 +551,10 @@ TEST_F(Commands, AFleetKnownByName) {
         {{"rssi", "-p", "mast-south", "--count", "1", "--json"},
          0,
          "{\"time\":\"2026-12-07T12:00:00.000Z\",\"port\":\"mast-south\",\"rssi\":40}\n"},
+        {{"read", "-p", "COM2", "-o", d + "w/"}, 0, "saved to " + d + "w/COM2_.toml", "\n"},
+        {{"read", "--all", "-o", d + "w/"}, 2, "be saved as COM2_.toml", "com2_ = \"COM1\""},
+        {{"ports"}, 2, "larger than 4 MiB, so not a ports file", std::string(5 << 20, '#')},
+        {{"ports", "--names"}, 0, "\nr9999\n", manyNames},
         {{"read", "-p", "gone"}, 1, "gone: no adapter with USB serial number QQ is plugged in"},
         // The kernel's console is no port of --all, and -p opens it only when told so.
         {{"read", "-p", "COM3"}, 1, "COM3: is the kernel's console; --allow-console opens it"},

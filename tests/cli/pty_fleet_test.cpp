@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -130,7 +131,8 @@ struct Tamlo {
 };
 
 std::string settingsFile(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    // Named for this process: the same tests may run at once from another build folder.
+    const auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
     std::ofstream(path) << text;
     return path.string();
 }
@@ -192,7 +194,8 @@ TEST(PtyFleet, ReadAllIntoAFolderAndRestore) {
     names += "gps = \"" + gps.path() + "\"\n";
     termios before{};
     ASSERT_EQ(::tcgetattr(gps.subsidiary(), &before), 0);
-    const auto folder = std::filesystem::temp_directory_path() / "tamlo-pty-backup";
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("tamlo-pty-backup-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     Tamlo run;
     run.portsFiles = {settingsFile("tamlo-pty-ports.toml", names)};

@@ -2,9 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "files/file_names.h"
 #include "files/setting_keys.h"
 #include "protocol/settings.h"
+#include "test_files.h"
 #include "text/latin1.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tamlo {
 namespace {
@@ -297,7 +308,94 @@ TEST(SettingsFile, FormatFollowsTheName) {
     EXPECT_EQ(formatOfName("fleet.json"), FileFormat::Json);
     EXPECT_EQ(formatOfName("fleet.toml"), FileFormat::Toml);
     EXPECT_EQ(formatOfName("json"), FileFormat::Toml);
+    // The names a backup folder gets are kept alike on every system.
+    const std::pair<const char*, const char*> names[] = {
+        {"COM7.toml", "COM7_.toml"},     {"nul .toml", "nul _.toml"},
+        {"Lpt1.x.json", "Lpt1_.x.json"}, {"COM\xb9.toml", "COM\xb9_.toml"},
+        {"lpt\xc2\xb3", "lpt\xc2\xb3_"}, {"rx. ", "rx__"},
+        {"COM10.toml", "COM10.toml"}};
+    for (const auto& [name, kept] : names) {
+        EXPECT_EQ(portableFileName(name), kept);
+    }
 }
+
+#ifndef _WIN32
+// Traps another user could set for root, and files that are fine: a trap is refused with its
+// reason before anything is written, and leaves the file it aims at (victim) as it was; a file
+// that is written keeps its mode only within the umask. User 1234 plays the other user, so
+// those rows run only as root; shared/ has mode 1777 and open/ 0777.
+TEST(FileStore, WritesOnlyWhereTheUserCouldHaveWrittenAndTrustsOnlyItsOwn) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* path;
+        const char* linkTo;   // what a symbolic link at path points to; null: none
+        int mode;             // of the file at path, when no link: -1 none, 0 a FIFO
+        bool theirs;          // the link or file belongs to user 1234
+        const char* refusal;  // empty: written (or trusted)
+        bool config = false;  // read as a ports file, not written
+    };
+    const Case cases[] = {
+        {"out.toml", nullptr, 0, false, "is a FIFO, not a regular file"},
+        {"out.toml", "/dev/null", -1, false, "is a character device"},
+        {"shared/rx0.toml", "victim", -1, true, "is a symbolic link of user 1234 in"},
+        {"shared/rx0.toml", nullptr, 0777, true, "belongs to user 1234 and lies in"},
+        {"shared/rx0.toml", "victim", -1, false, ""},
+        {"out.toml", nullptr, 0777, false, ""},
+        {"ports.toml", nullptr, 0666, false, "changed by others than its owner (mode 0666)", true},
+        {"ports.toml", nullptr, 0644, true, "belongs to user 1234, not to root", true},
+        {"open/ports.toml", nullptr, 0644, false, "its folder", true},
+        {"ports.toml", nullptr, 0644, false, "", true},
+    };
+    const fs::path dir =
+        fs::temp_directory_path() / ("tamlo-file-store-" + std::to_string(std::random_device{}()));
+    const mode_t umask = 022;
+    ::umask(umask);
+    const auto text = [](const std::string& path, int mode, uid_t uid) {
+        std::ofstream(path) << "old\n";
+        EXPECT_EQ(
+            ::chmod(path.c_str(), static_cast<mode_t>(mode)) + ::lchown(path.c_str(), uid, uid), 0);
+    };
+    cli::testing::PlatformFileStore store;
+    for (const Case& c : cases) {
+        if (c.theirs && ::geteuid() != 0) {
+            continue;
+        }
+        fs::remove_all(dir);
+        for (const char* folder : {"shared", "open"}) {
+            fs::create_directories(dir / folder);
+            fs::permissions(dir / folder, fs::perms::all | fs::perms(*folder == 's' ? 01000 : 0));
+        }
+        const std::string path = (dir / c.path).string();
+        const std::string victim = (dir / "victim").string();
+        const uid_t owner = c.theirs ? 1234 : ::geteuid();
+        text(victim, 0600, ::geteuid());
+        if (c.linkTo != nullptr) {
+            fs::create_symlink(*c.linkTo == '/' ? c.linkTo : victim, path);
+            EXPECT_EQ(::lchown(path.c_str(), owner, owner), 0);
+        } else if (c.mode >= 0) {
+            c.mode == 0 ? (void)::mkfifo(path.c_str(), 0600) : text(path, c.mode, owner);
+        }
+        struct stat before {};
+        (void)::stat(path.c_str(), &before);
+        const std::string said = c.config ? store.notTrusted(path) : store.cannotWrite(path);
+        EXPECT_TRUE(*c.refusal ? said.find(c.refusal) != std::string::npos : said.empty())
+            << c.path << ": " << said;
+        if (c.config) {
+            continue;
+        }
+        EXPECT_EQ(store.replace(path, "new\n"), said) << c.path;
+        if (!said.empty()) {
+            EXPECT_EQ(store.read(victim, 100).text, "old\n") << c.path;
+            continue;
+        }
+        struct stat after {};
+        EXPECT_EQ(store.read(path, 100).text, "new\n") << c.path;
+        ASSERT_EQ(::stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_mode & 07777, before.st_mode & 0777 & ~umask) << c.path;
+    }
+    fs::remove_all(dir);
+}
+#endif
 
 }  // namespace
 }  // namespace tamlo

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -42,23 +44,96 @@ std::string baseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The path that a chain of symbolic links at path ends in (path itself when it is none);
-// the last link may point to a file that does not exist yet.
-std::string followLinks(std::string path) {
-    for (int depth = 0; depth < kMaxLinks; ++depth) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return path;
-        }
-        std::string target(4096, '\0');
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
-            return path;
-        }
-        target.resize(static_cast<size_t>(length));
-        path = target.front() == '/' ? target : folderOf(path) + "/" + target;
+// A folder where anyone may make files but only a file's owner may remove it (/tmp): the
+// place where one user sets a trap for another.
+bool sharedFolder(const struct stat& folder) {
+    return (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+}
+
+std::string userText(uid_t uid) {
+    return "user " + std::to_string(uid);
+}
+
+std::string kindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) {
+        return "a FIFO";
     }
-    return path;
+    if (S_ISCHR(mode)) {
+        return "a character device";
+    }
+    if (S_ISBLK(mode)) {
+        return "a block device";
+    }
+    if (S_ISSOCK(mode)) {
+        return "a socket";
+    }
+    return "something else";
+}
+
+// Follows the chain of symbolic links at path into target (path itself when it is none; the
+// last link may point to a file that does not exist yet). The store follows these links
+// itself, so the kernel's protected-symlinks rule never sees them: it is applied here. A
+// link in a shared folder is followed only when it belongs to the user who runs the
+// program or to the folder's owner. Empty, or why a link is not followed.
+std::string followLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int depth = 0; depth < kMaxLinks; ++depth) {
+        struct stat link {};
+        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            return {};
+        }
+        const std::string folder = folderOf(target);
+        struct stat holder {};
+        if (::stat(folder.c_str(), &holder) == 0 && sharedFolder(holder) &&
+            link.st_uid != ::geteuid() && link.st_uid != holder.st_uid) {
+            return target + " is a symbolic link of " + userText(link.st_uid) + " in " + folder +
+                   ", where anyone may make files: not followed";
+        }
+        std::string next(4096, '\0');
+        const ssize_t length = ::readlink(target.c_str(), next.data(), next.size());
+        if (length <= 0 || static_cast<size_t>(length) >= next.size()) {
+            return {};
+        }
+        next.resize(static_cast<size_t>(length));
+        target = next.front() == '/' ? next : folder + "/" + next;
+    }
+    return {};
+}
+
+// What cannotWrite says of path, with the file that is to be replaced in target.
+std::string checkTarget(const std::string& path, std::string& target) {
+    if (std::string refused = followLinks(path, target); !refused.empty()) {
+        return refused;
+    }
+    struct stat info {};
+    // The system follows the links as the program would open them (/dev/stdout included).
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            return reasonOf(EISDIR);
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return "is " + kindOf(info.st_mode) + ", not a regular file";
+        }
+    }
+    const bool exists = ::lstat(target.c_str(), &info) == 0;
+    const std::string folder = folderOf(target);
+    struct stat holder {};
+    if (::stat(folder.c_str(), &holder) != 0) {
+        return "its folder " + folder + " does not exist";
+    }
+    if (!S_ISDIR(holder.st_mode)) {
+        return folder + " is not a folder";
+    }
+    if (exists && sharedFolder(holder) && info.st_uid != ::geteuid() &&
+        info.st_uid != holder.st_uid) {
+        return target + " belongs to " + userText(info.st_uid) + " and lies in " + folder +
+               ", where anyone may make files: it may have been put there for this, so it is "
+               "not replaced";
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "its folder " + folder + " cannot be written: " + reasonOf(errno);
+    }
+    return {};
 }
 
 bool writeAll(int fd, std::string_view bytes, int& error) {
@@ -114,6 +189,7 @@ FileText PosixFileStore::read(const std::string& path, int64_t maxBytes) {
         }
         if (static_cast<int64_t>(result.text.size()) + n > maxBytes) {
             result.error = tooLargeText(maxBytes);
+            result.tooLarge = true;
             break;
         }
         result.text.append(buffer, static_cast<size_t>(n));
@@ -126,52 +202,29 @@ FileText PosixFileStore::read(const std::string& path, int64_t maxBytes) {
 }
 
 std::string PosixFileStore::cannotWrite(const std::string& path) {
-    const std::string target = followLinks(path);
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        return "is a folder, not a file";
-    }
-    const std::string folder = folderOf(target);
-    if (::stat(folder.c_str(), &info) != 0) {
-        return "its folder " + folder + " does not exist";
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        return folder + " is not a folder";
-    }
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-        return "its folder " + folder + " cannot be written: " + reasonOf(errno);
-    }
-    return {};
+    std::string target;
+    return checkTarget(path, target);
 }
 
 std::string PosixFileStore::replace(const std::string& path, std::string_view bytes) {
-    const std::string target = followLinks(path);
+    std::string target;
+    if (std::string refused = checkTarget(path, target); !refused.empty()) {
+        return refused;
+    }
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     int error = 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        if (S_ISDIR(existing.st_mode)) {
-            return reasonOf(EISDIR);
-        }
-        // A terminal, a pipe or /dev/stdout cannot be renamed over: written in place.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) {
-            return reasonOf(errno);
-        }
-        const bool written = writeAll(fd, bytes, error);
-        ::close(fd);
-        return written ? std::string() : reasonOf(error);
-    }
-
     const std::string folder = folderOf(target);
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder + "/." + baseOf(target) + ".tamlo-" + std::to_string(::getpid()) + "-" +
                     std::to_string(++temporaryCount_);
-        // A new file gets the usual mode (0666 less the umask); an existing one keeps its own.
+        // A new file gets the usual mode (0666 less the umask); an existing one keeps its
+        // own less the umask, so that a file made writable by all is not kept so by root.
+        // The system applies the umask as the file is made, before a byte is in it.
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    exists ? 0600 : 0666);
+                    exists ? existing.st_mode & 0777 : 0666);
         if (fd < 0 && errno != EEXIST) {
             return reasonOf(errno);
         }
@@ -187,9 +240,6 @@ std::string PosixFileStore::replace(const std::string& path, std::string_view by
         return reasonOf(code);
     };
     if (exists) {
-        if (::fchmod(fd, existing.st_mode & 07777) != 0) {
-            return fail(errno);
-        }
         // Only root may give a file away; for anyone else the owner is already theirs.
         (void)::fchown(fd, existing.st_uid, existing.st_gid);
     }
@@ -214,6 +264,47 @@ std::string PosixFileStore::replace(const std::string& path, std::string_view by
         ::close(dir);
     }
     return {};
+}
+
+std::string PosixFileStore::notTrusted(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return {};
+    }
+    std::string place = resolved;
+    ::free(resolved);
+    const uid_t me = ::geteuid();
+    // The file, then each folder above it up to the root: any of them that another user may
+    // change lets that user choose what is in the file.
+    for (bool file = true;; file = false) {
+        struct stat info {};
+        if (::stat(place.c_str(), &info) != 0) {
+            return {};
+        }
+        const std::string what = file ? "it" : "its folder " + place;
+        if (info.st_uid != me && info.st_uid != 0) {
+            return what + " belongs to " + userText(info.st_uid) + ", not to " +
+                   (me == 0 ? "root" : userText(me) + " or root") +
+                   ", so not used: its names choose the devices this program writes to (chown " +
+                   (me == 0 ? "root" : std::to_string(me)) + " " + place + ", or remove it)";
+        }
+        // A folder with the sticky bit lets no one replace another's file; a group that is the
+        // user's own (a user private group, as most systems give) is no other user.
+        const bool sticky = !file && (info.st_mode & S_ISVTX) != 0;
+        const mode_t others = info.st_gid == ::getegid() ? S_IWOTH : S_IWGRP | S_IWOTH;
+        if ((info.st_mode & others) != 0 && !sticky) {
+            char mode[8];
+            std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+            return what + " can be changed by others than its owner (mode " + mode +
+                   "), so not used: its names choose the devices this program writes to "
+                   "(chmod go-w " +
+                   place + ")";
+        }
+        if (place == "/") {
+            return {};
+        }
+        place = folderOf(place);
+    }
 }
 
 bool PosixFileStore::isFolder(const std::string& path) {

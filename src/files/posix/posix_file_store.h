@@ -13,6 +13,7 @@ class PosixFileStore final : public FileStore {
     FileText read(const std::string& path, int64_t maxBytes) override;
     std::string cannotWrite(const std::string& path) override;
     std::string replace(const std::string& path, std::string_view bytes) override;
+    std::string notTrusted(const std::string& path) override;
     bool isFolder(const std::string& path) override;
     std::string makeFolder(const std::string& path) override;
 

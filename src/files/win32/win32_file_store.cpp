@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "files/file_names.h"
+
 namespace tamlo {
 
 namespace {
@@ -80,6 +82,7 @@ FileText Win32FileStore::read(const std::string& path, int64_t maxBytes) {
         }
         if (static_cast<int64_t>(result.text.size()) + got > maxBytes) {
             result.error = tooLargeText(maxBytes);
+            result.tooLarge = true;
             break;
         }
         result.text.append(buffer, got);
@@ -95,6 +98,15 @@ std::string Win32FileStore::cannotWrite(const std::string& path) {
     if (isFolder(path)) {
         return "is a folder, not a file";
     }
+    // \\.\COM7, \\.\pipe\x and COM7.toml in any folder all open a device, not a file.
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0 ||
+        isWindowsDeviceName(baseOf(path))) {
+        return "is a name Windows keeps for a device, not a regular file";
+    }
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return "is a device, not a regular file";
+    }
     const std::string folder = folderOf(path);
     if (!isFolder(folder)) {
         return "its folder " + folder + " does not exist";
@@ -103,8 +115,8 @@ std::string Win32FileStore::cannotWrite(const std::string& path) {
 }
 
 std::string Win32FileStore::replace(const std::string& path, std::string_view bytes) {
-    if (isFolder(path)) {
-        return "is a folder, not a file";
+    if (std::string refused = cannotWrite(path); !refused.empty()) {
+        return refused;
     }
     std::string temporary;
     HANDLE file = INVALID_HANDLE_VALUE;
