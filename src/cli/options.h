@@ -1,7 +1,7 @@
 // The command line of `tamlo`: the common options (--simulate[=VERSION], --log FILE, -q,
-// --strict, --allow-console, --version), before the command or after it, then a command of the table in
-// command_table.cpp with its own options. A PORT is a device or a name from the ports files;
-// without one, their default port.
+// --strict, --allow-console, --version), before the command or after it, then a command of the
+// table in command_table.cpp with its own options. A PORT is a device or a name from the ports
+// files; without one, their default port.
 #pragma once
 
 #include <cstdint>

@@ -272,8 +272,8 @@ TEST(PtyFleet, SignalsDuringAWrite) {
          "tamlo: standard output: cannot be written: No space left on device\n", true, false,
          "/dev/full", 60000},
         {"TERM twice, stuck in the log", SIGTERM, 2, 128 + SIGTERM,
-         "a port did not stop in time; exiting without its report\n", false, false, nullptr,
-         60000, true},
+         "a port did not stop in time; exiting without its report\n", false, false, nullptr, 60000,
+         true},
     };
     const std::string file = settingsFile(
         "tamlo-pty-signals.toml",
