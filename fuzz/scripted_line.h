@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "serial/clock.h"
+#include "serial/port_lister.h"
 #include "serial/serial_port.h"
 
 namespace tamlo::fuzzing {
 
-class ScriptedLine final : public SerialPort, public Clock {
+class ScriptedLine final : public SerialPort, public PortLister, public Clock {
   public:
     explicit ScriptedLine(std::deque<std::string> replies) : replies_(std::move(replies)) {}
 
@@ -28,6 +29,12 @@ class ScriptedLine final : public SerialPort, public Clock {
     int32_t bytesWaiting() override;
     int32_t readPort(uint8_t* buffer, int32_t count) override;
     int32_t writePort(const uint8_t* buffer, int32_t count) override;
+    // COM1 is the receiver; COM2 stands for a device that has gone away.
+    std::vector<std::string> portNames() override { return {"COM1", "COM2"}; }
+    PortOpening inspect(std::string_view name) override {
+        return name == "COM1" ? PortOpening{} : PortOpening{.refusal = OpenRefusal::Missing};
+    }
+    PortOpening probe(std::string_view name) override { return inspect(name); }
     void pauseMs(int32_t ms) override;
 
   private:

@@ -3,8 +3,11 @@
 // second, "channel 3: 136.500 -> 136.750 MHz"; against a receiver, from what it holds to
 // what the file asks, as apply would change it. Exit status as diff(1): 0 the same,
 // 1 different, 2 trouble.
+#include <algorithm>
+
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
+#include "files/settings_file.h"
 #include "text/latin1.h"
 
 namespace tamlo::cli {
@@ -25,12 +28,38 @@ int commandDiff(CommandContext& run, const std::vector<std::string>& ports) {
     std::string from = options.file;
     std::string to = options.other;
     PortReport result;
+    // What "equal" leaves unsaid between two files: keys one generation has no control for,
+    // and keys the first file has that the second leaves out (apply keeps those as they are).
+    std::string unsaid;
     if (!options.other.empty()) {
         const std::optional<SettingsFile> second = run.loadSettingsFile(options.other);
         if (!second) {
             return kTrouble;
         }
         FileComparison comparison = compareFiles(*first, *second);
+        std::vector<std::string> onlyFirst;
+        const std::vector<SettingValue> secondValues = settingValues(*second);
+        for (const SettingValue& value : settingValues(*first)) {
+            const bool inSecond =
+                std::any_of(secondValues.begin(), secondValues.end(),
+                            [&](const SettingValue& v) { return v.key == value.key; });
+            if (!inSecond) {
+                onlyFirst.emplace_back(value.key);
+            }
+        }
+        const auto listed = [](const std::vector<std::string>& keys) {
+            std::string text;
+            for (const std::string& key : keys) {
+                text += (text.empty() ? "" : ", ") + key;
+            }
+            return text;
+        };
+        if (!comparison.notCompared.empty()) {
+            unsaid += "; not compared: " + listed(comparison.notCompared);
+        }
+        if (!onlyFirst.empty()) {
+            unsaid += "; only in " + from + ": " + listed(onlyFirst);
+        }
         result.differences = std::move(comparison.differences);
         result.warnings = std::move(comparison.warnings);
         for (const std::string& warning : result.warnings) {
@@ -69,16 +98,16 @@ int commandDiff(CommandContext& run, const std::vector<std::string>& ports) {
     if (options.json) {
         nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
         for (const std::string& w : result.warnings) {
-            warnings.push_back(latin1ToUtf8(w));
+            warnings.push_back(bytesAsUtf8(w));
         }
-        const nlohmann::ordered_json object = {{"from", latin1ToUtf8(from)},
-                                               {"to", latin1ToUtf8(to)},
+        const nlohmann::ordered_json object = {{"from", bytesAsUtf8(from)},
+                                               {"to", bytesAsUtf8(to)},
                                                {"equal", equal},
                                                {"differences", differencesJson(result.differences)},
                                                {"warnings", warnings}};
         run.out() << jsonText(object, 2) << "\n";
     } else if (equal) {
-        run.out() << from << " and " << to << ": equal\n";
+        run.out() << from << " and " << to << ": equal" << unsaid << "\n";
     } else {
         const size_t n = result.differences.size();
         run.out() << from << " -> " << to << ": " << n

@@ -20,7 +20,7 @@ struct PortRow {
 };
 
 nlohmann::ordered_json text(const std::string& value) {
-    return value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(latin1ToUtf8(value));
+    return value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(bytesAsUtf8(value));
 }
 
 nlohmann::ordered_json rowJson(const PortRow& row) {

@@ -1,5 +1,6 @@
 // tamlo rssi: the signal strength of each receiver, once an interval, as lines on the
 // terminal and rows of CSV. A poll with no answer is no answer, never a reading of 0.
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -23,8 +24,13 @@ std::string missingText(const SignalReading& reading) {
 // Shared by the polling threads: the printed lines (or JSON objects) and the CSV rows.
 class SampleSink {
   public:
-    SampleSink(std::ostream& terminal, std::ostream* csv, bool json)
-        : terminal_(terminal), csv_(csv), json_(json) {}
+    SampleSink(std::ostream& terminal, std::ostream* csv, bool json,
+               const std::vector<std::string>& ports)
+        : terminal_(terminal), csv_(csv), json_(json) {
+        for (const std::string& port : ports) {
+            portWidth_ = std::max(portWidth_, shownWidth(port));
+        }
+    }
 
     void sample(const std::string& port, const std::string& time, const SignalReading& reading,
                 const std::string& spark) {
@@ -34,14 +40,18 @@ class SampleSink {
         if (json_) {
             const nlohmann::ordered_json object = {
                 {"time", time},
-                {"port", latin1ToUtf8(port)},
+                {"port", bytesAsUtf8(port)},
                 {"rssi", value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json()}};
             terminal_ << jsonText(object) << "\n";
             terminal_.flush();
         } else if (csv_ != &terminal_) {
-            std::string line = time + "  " + port + "  " +
-                               (value ? std::to_string(*value) : missingText(reading)) + "  " +
-                               spark;
+            // Columns line up whatever the ports' names: each padded to the longest, a
+            // reading right-aligned, "no answer" as wide as its column allows.
+            const std::string shown = value ? std::to_string(*value) : missingText(reading);
+            std::string line = time + "  " + port +
+                               std::string(portWidth_ - shownWidth(port), ' ') + "  " +
+                               std::string(kValueWidth - std::min(kValueWidth, shown.size()), ' ') +
+                               shown + "  " + spark;
             line.erase(line.find_last_not_of(' ') + 1);
             terminal_ << line << "\n";
             terminal_.flush();
@@ -60,9 +70,18 @@ class SampleSink {
     }
 
   private:
+    static constexpr size_t kValueWidth = 3;  // a reading is a byte: up to 255
+    // Characters a terminal shows for the name: UTF-8 continuation bytes take no column.
+    static size_t shownWidth(const std::string& text) {
+        return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }));
+    }
+
     std::ostream& terminal_;
     std::ostream* csv_;
     bool json_;
+    size_t portWidth_ = 0;
     std::mutex mutex_;
 };
 
@@ -86,7 +105,7 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
         }
         csv = file;
     }
-    SampleSink sink(run.out(), csv, options.json);
+    SampleSink sink(run.out(), csv, options.json, ports);
     const bool unicode = run.platform().unicode;
     std::vector<PortReport> reports = run.runJob(
         ports,

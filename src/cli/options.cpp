@@ -52,9 +52,9 @@ int usage(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 
 std::string errorJson(const std::string& message, const std::string& file, int64_t line,
                       int64_t column) {
-    nlohmann::ordered_json object = {{"error", latin1ToUtf8(message)}};
+    nlohmann::ordered_json object = {{"error", bytesAsUtf8(message)}};
     object["file"] =
-        file.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(latin1ToUtf8(file));
+        file.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(bytesAsUtf8(file));
     object["line"] = line > 0 ? nlohmann::ordered_json(line) : nlohmann::ordered_json();
     object["column"] = column > 0 ? nlohmann::ordered_json(column) : nlohmann::ordered_json();
     return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);

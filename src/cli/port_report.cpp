@@ -26,10 +26,31 @@ void printWriteReport(std::ostream& out, const PortReport& r, bool apply, bool v
     }
 }
 
+namespace {
+
+// The key a settings file names the field by, for scripts: "channel 3" is channel3, "audio
+// level" audio_level, "LNA supply" lna_supply.
+std::string keyOfField(const std::string& field) {
+    std::string key;
+    for (const char c : field) {
+        if (c == ' ') {
+            if (field.starts_with("channel")) {
+                continue;
+            }
+            key += '_';
+        } else {
+            key += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        }
+    }
+    return key;
+}
+
+}  // namespace
+
 nlohmann::ordered_json differencesJson(const std::vector<Difference>& differences) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const Difference& d : differences) {
-        list.push_back({{"field", d.field},
+        list.push_back({{"field", keyOfField(d.field)},
                         {"from", d.read},
                         {"to", d.asked},
                         {"unit", d.unit.empty() ? "" : d.unit.substr(1)},
@@ -42,16 +63,19 @@ nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
     const nlohmann::ordered_json differences = differencesJson(r.differences);
     nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
     for (const std::string& w : r.warnings) {
-        warnings.push_back(latin1ToUtf8(w));
+        warnings.push_back(bytesAsUtf8(w));
     }
-    nlohmann::ordered_json object = {{"port", latin1ToUtf8(r.port)},
-                                     {"ok", r.ok},
-                                     {"changed", r.changed},
-                                     {"written", r.written},
-                                     {"dry_run", dryRun},
-                                     {"firmware", latin1ToUtf8(r.firmware)},
-                                     {"differences", differences},
-                                     {"warnings", warnings}};
+    nlohmann::ordered_json object = {
+        {"port", bytesAsUtf8(r.port)},
+        {"ok", r.ok},
+        {"changed", r.changed},
+        {"written", r.written},
+        {"dry_run", dryRun},
+        // Unknown where nothing answered: null, not "".
+        {"firmware", r.firmware.empty() ? nlohmann::ordered_json()
+                                        : nlohmann::ordered_json(latin1ToUtf8(r.firmware))},
+        {"differences", differences},
+        {"warnings", warnings}};
     if (r.errors.empty()) {
         object["error"] = nullptr;
     } else {
@@ -59,7 +83,7 @@ nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
         for (const std::string& e : r.errors) {
             joined += (joined.empty() ? "" : "; ") + e;
         }
-        object["error"] = latin1ToUtf8(joined);
+        object["error"] = bytesAsUtf8(joined);
     }
     if (r.interrupted) {
         object["interrupted"] = true;

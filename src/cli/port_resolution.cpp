@@ -1,6 +1,9 @@
 // The ports of a run by the names they are reported by: a device, a name from the ports
 // files, "sim", or with --all every port that opens; each device once.
 #include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
 
 #include "cli/command_context.h"
 
@@ -59,10 +62,39 @@ const NamedPort& CommandContext::port(const std::string& name) {
     return ports_.at(name);
 }
 
+namespace {
+
+// The device a port's name leads to, links resolved: two names of one device (two names in
+// ports.toml, a by-id link and its device) are one line, which one worker talks on.
+std::string deviceIdentity(const NamedPort& port) {
+    std::error_code failed;
+    const std::filesystem::path real = std::filesystem::canonical(port.device, failed);
+    return failed || port.device.empty() ? port.device : real.string();
+}
+
+}  // namespace
+
 std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
     std::vector<std::string> names;
+    std::map<std::string, std::string> byDevice;  // a device, and the first name it came by
+    // Whether the port's device came by another name already; said once, as a note.
+    const auto again = [&](const NamedPort& port) {
+        if (!port.problem.empty()) {
+            return false;
+        }
+        const auto [first, added] = byDevice.emplace(deviceIdentity(port), port.name);
+        if (added || first->second == port.name) {
+            return false;
+        }
+        note(port.name + " is the same device as " + first->second + " (" + first->first +
+             "); it is used once");
+        return true;
+    };
     if (options_.all) {
         for (NamedPort& known : knownPorts()) {
+            if (again(known)) {
+                continue;
+            }
             if (probeOpen(known)) {
                 names.push_back(known.name);
                 enlist(std::move(known));
@@ -98,6 +130,9 @@ std::optional<std::vector<std::string>> CommandContext::ports(int& status) {
         }
         if (std::find(names.begin(), names.end(), resolved.name) != names.end()) {
             note(text + " is named more than once; it is used once");
+            continue;
+        }
+        if (again(resolved)) {
             continue;
         }
         names.push_back(resolved.name);

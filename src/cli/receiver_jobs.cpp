@@ -62,7 +62,13 @@ bool identify(Line& line, PortReport& report, PortProgress& progress, DeviceSett
         case VersionReply::Whole:
             break;
         case VersionReply::Empty:
-            report.fail("no answer from the receiver (nothing came back to \"V\")");
+            if (!identity.unechoed.empty()) {
+                // Bytes came, but not behind an echoed "V": not the receiver's conversation.
+                report.fail("the reply to V came without its echo (" +
+                            quotedReply(identity.unechoed) + "); is another device on this line?");
+            } else {
+                report.fail("no answer from the receiver (nothing came back to \"V\")");
+            }
             return false;
         case VersionReply::Cut:
             report.fail("the receiver's version reply was cut: " + quotedReply(reply) +

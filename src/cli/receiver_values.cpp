@@ -238,6 +238,7 @@ FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to) {
     }
     FileComparison result;
     for (const std::string& key : unsupportedKeys(to, traits)) {
+        result.notCompared.push_back(key);
         result.warnings.push_back("generation " + formatInteger(traits.number) +
                                   " has no control for '" + key + "': not compared");
     }

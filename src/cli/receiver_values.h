@@ -67,7 +67,8 @@ std::vector<std::string> otherReceiver(const SourceInfo& source, const Generatio
 // set". With a generation from neither file, thresholds are compared whole.
 struct FileComparison {
     std::vector<Difference> differences;
-    std::vector<std::string> warnings;  // keys the generation has no control for
+    std::vector<std::string> warnings;     // keys the generation has no control for
+    std::vector<std::string> notCompared;  // those keys
 };
 FileComparison compareFiles(const SettingsFile& from, const SettingsFile& to);
 

@@ -6,7 +6,7 @@ FirmwareIdentity identifyFirmware(Line& line) {
     flushInput(line.port);
     sendCommand(line, "V");
     FirmwareIdentity identity;
-    identity.reply = readResponse(line.port, "V");
+    identity.reply = readResponse(line.port, "V", &identity.unechoed);
     identity.firmwareCode = firmwareCodeOf(identity.reply);
     return identity;
 }

@@ -12,6 +12,7 @@ namespace tamlo {
 
 struct FirmwareIdentity {
     std::string reply;         // everything after the echoed "V" (may be empty)
+    std::string unechoed;      // what came when no "V" was echoed: another device, no echo
     int32_t firmwareCode = 0;  // 0 when the reply holds no number
 };
 

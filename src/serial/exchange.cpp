@@ -44,7 +44,7 @@ void sendPaced(Line& line, std::string_view text, int32_t pause) {
     }
 }
 
-std::string readResponse(SerialPort& port, std::string_view marker) {
+std::string readResponse(SerialPort& port, std::string_view marker, std::string* unmarked) {
     std::string answer;
     bool collecting = false;
     // Neither a streaming device nor one that reports bytes it never delivers may keep us
@@ -67,6 +67,9 @@ std::string readResponse(SerialPort& port, std::string_view marker) {
         }
         if (textEquals(one, marker)) {
             collecting = true;
+        }
+        if (unmarked != nullptr && !collecting) {
+            *unmarked += one;  // what came while no marker had: a reply without its echo
         }
     }
     return answer;

@@ -37,6 +37,7 @@ void sendCommand(Line& line, std::string_view command);
 // Each character as its own one-byte write, followed by pauseMs (the last one too).
 void sendPaced(Line& line, std::string_view text, int32_t pause);
 // What is waiting after the first occurrence of marker; never waits itself.
-std::string readResponse(SerialPort& port, std::string_view marker);
+std::string readResponse(SerialPort& port, std::string_view marker,
+                         std::string* unmarked = nullptr);
 
 }  // namespace tamlo

@@ -280,6 +280,15 @@ TEST_F(Commands, ReceiversThatAnswerWronglyAreNamed) {
          "no answer from the receiver (nothing came back to \"V\")",
          {"0 V"},
          -1},
+        {"a reply without its echo",
+         sim::Fault::NoEcho,
+         0,
+         {"apply", path, "-p", "COM1"},
+         1,
+         "the reply to V came without its echo (\"1.50 05-Nov-24\"); is another device on this "
+         "line?",
+         {"0 V"},
+         -1},
         {"rssi with no answer",
          sim::Fault::Silent,
          0,
@@ -474,9 +483,15 @@ TEST_F(Commands, RssiPollsOncePerIntervalAndAppendsCsv) {
               kExitOk);
     EXPECT_EQ(fleet.wire("COM1"), (Wire{"0 R", "500 R", "1000 R"}));
     EXPECT_EQ(fleet.out.str(),
-              "2026-12-07T12:00:00.000Z  COM1  40  \xe2\x96\x84\n"
-              "2026-12-07T12:00:00.000Z  COM1  40  \xe2\x96\x84\xe2\x96\x84\n"
-              "2026-12-07T12:00:00.000Z  COM1  40  \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\n");
+              "2026-12-07T12:00:00.000Z  COM1   40  \xe2\x96\x84\n"
+              "2026-12-07T12:00:00.000Z  COM1   40  \xe2\x96\x84\xe2\x96\x84\n"
+              "2026-12-07T12:00:00.000Z  COM1   40  \xe2\x96\x84\xe2\x96\x84\xe2\x96\x84\n");
+    // Columns line up across ports of other names' lengths.
+    fleet.add("/dev/m\xc3\xa2t-2", receiver("2.05"));
+    ASSERT_EQ(fleet.run({"rssi", "-p", "COM1", "-p", "/dev/m\xc3\xa2t-2", "--count", "1"}),
+              kExitOk);
+    EXPECT_NE(fleet.out.str().find("  COM1         40  "), std::string::npos) << fleet.out.str();
+    EXPECT_NE(fleet.out.str().find("  /dev/m\xc3\xa2t-2   40  "), std::string::npos);
     ASSERT_EQ(fleet.run({"rssi", "-p", "COM1", "--count", "1", "--csv", csv}), kExitOk);
     std::ifstream in(csv);
     const std::string rows((std::istreambuf_iterator<char>(in)), {});
@@ -500,6 +515,11 @@ TEST_F(Commands, AFleetKnownByName) {
         "mast-south = \"COM2\"\ngone = { serial = \"QQ\" }\n";
     const std::string d = dir_.string() + "/";
     const std::string partial = file("partial.toml", "[settings]\nthreshold = 45\n");
+    const std::string g1 =
+        file("g1.toml", "[source]\ngeneration = 1\n[settings]\nthreshold = 45\n");
+    const std::string g3 = file("g3.toml",
+                                "[source]\ngeneration = 3\n[settings]\nthreshold = 45\n"
+                                "diversity = true\n");
     std::string manyNames;  // a large site's: 10,000 ports in some 270 KB
     for (int n = 0; n < 10000; ++n) {
         manyNames += "r" + std::to_string(n) + " = \"/dev/ttyUSB" + std::to_string(n) + "\"\n";
@@ -518,6 +538,11 @@ TEST_F(Commands, AFleetKnownByName) {
          "mast-south (COM2): free\ngone: no adapter with USB serial number QQ is plugged in\n"},
         {{"ports", "--probe", "--json"}, 0, "\"firmware\": \"1.90 05-Nov-24\""},
         {{"ports", "--names"}, 0, "mast-north\nCOM1\nmast-south\nCOM2\ngone\n"},
+        // Two names of one device: one worker talks on it, and the second name says why.
+        {{"read", "-p", "mast-north", "-p", "north", "-o", d + "twice/"},
+         0,
+         "tamlo: north is the same device as mast-north (COM1); it is used once\n",
+         "mast-north = \"COM1\"\nnorth = \"COM1\"\n"},
         {{"read", "--all", "-o", d + "b/"},
          0,
          "mast-north: firmware 2.05: saved to " + d +
@@ -527,6 +552,9 @@ TEST_F(Commands, AFleetKnownByName) {
              "b/mast-south.toml\n"
              "read: 2 receivers: 2 saved, 0 failed\n"},
         {{"diff", d + "b/mast-north.toml"}, 0, "mast-north and " + d + "b/mast-north.toml: equal"},
+        // Across generations "equal" names what it did not compare.
+        {{"diff", g1, g3}, 0, "equal; not compared: diversity\n"},
+        {{"diff", g3, g1}, 0, "equal; only in " + g3 + ": diversity\n"},
         {{"--simulate", "read", "-o", d + "s/"}, 0, "saved to " + d + "s/sim.toml"},
         {{"set", "threshold=50", "channel3=136.75", "-p", "COM1"},
          0,

@@ -25,7 +25,10 @@ reg_value() { win reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 expect() { [ "$2" = "$3" ] || fail "$1: '$2', not '$3'"; }
 msiexec() { wine msiexec "$1" "$(winepath -w "$2")" /qn </dev/null || fail "msiexec $1 $2 failed"; }
 
-"$here/wine-template.sh" "$WINEPREFIX" >/dev/null || exit 1
+"$here/wine-template.sh" "$WINEPREFIX" >/dev/null || {
+    echo "msi-install: the Wine prefix was not made" >&2
+    exit 1
+}
 # A display of its own, there before the prefix's desktop process starts.
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

@@ -20,7 +20,15 @@ rm -rf "$prefix"
 mkdir -p "$prefix"
 echo "making the Wine prefix $prefix"
 wineboot -i >/dev/null 2>&1 || true
-reg() { wine reg add "$@" /f >/dev/null 2>&1; }
+# The first start's server and its processes end before the settings go in: a start that
+# meets a server on its way out fails.
+wineserver -w
+reg() {
+    local status=0
+    wine reg add "$@" /f >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 0 ] || echo "wine-template: wine reg add $1 failed (exit $status)" >&2
+    return "$status"
+}
 reg 'HKCU\Software\Wine\Explorer' /v Desktop /d Default
 reg 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768
 reg 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
