@@ -3,25 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "text/conversions.h"
+
 namespace tamlo {
 
 namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The digit of COM1 or LPT1: 0-9, or a superscript 1, 2 or 3 in Latin-1 or in UTF-8.
 bool isPortNumber(std::string_view digit) {
@@ -42,13 +28,13 @@ bool isWindowsDeviceName(std::string_view fileName) {
     constexpr std::array<std::string_view, 6> kDevices = {"con", "prn",    "aux",
                                                           "nul", "conin$", "conout$"};
     for (std::string_view device : kDevices) {
-        if (sameIgnoringCase(stem, device)) {
+        if (equalsIgnoringCase(stem, device)) {
             return true;
         }
     }
     return stem.size() > 3 &&
-           (sameIgnoringCase(stem.substr(0, 3), "com") ||
-            sameIgnoringCase(stem.substr(0, 3), "lpt")) &&
+           (equalsIgnoringCase(stem.substr(0, 3), "com") ||
+            equalsIgnoringCase(stem.substr(0, 3), "lpt")) &&
            isPortNumber(stem.substr(3));
 }
 

@@ -36,18 +36,6 @@ char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Round-to-nearest narrowing to single. A double beyond the float range is undefined
 // behaviour for a plain cast, so the overflow threshold is spelled out: from half a unit
 // above FLT_MAX (2^128 - 2^103; the tie goes to the even neighbour, infinity) it is
@@ -152,6 +140,18 @@ double scanLeadingDecimal(std::string_view text) {
 }
 
 }  // namespace
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 namespace {
 

@@ -50,4 +50,7 @@ inline int16_t low16(int64_t value) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint64_t>(value)));
 }
 
+// Equal but for the case of ASCII letters ("NaN" and "nan", "COM7" and "com7").
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace tamlo
