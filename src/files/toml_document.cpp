@@ -45,6 +45,31 @@ std::optional<Place> unclosedString(std::string_view text, int64_t lineNumber) {
     return placeOf(text, openedAt);
 }
 
+// Keys and strings given back their own characters; a key's place is kept with it.
+void unshield(toml::node& node);
+void unshield(toml::table& table) {
+    toml::table out;
+    for (auto&& [key, value] : table) {
+        unshield(value);
+        out.insert(toml::key(unshieldTomlText(key.str()), key.source()), std::move(value));
+    }
+    table.clear();  // the table itself keeps its place
+    for (auto&& [key, value] : out) {
+        table.insert(key, std::move(value));
+    }
+}
+void unshield(toml::node& node) {
+    if (auto* text = node.as_string()) {
+        text->get() = unshieldTomlText(text->get());
+    } else if (auto* array = node.as_array()) {
+        for (toml::node& element : *array) {
+            unshield(element);
+        }
+    } else if (auto* table = node.as_table()) {
+        unshield(*table);
+    }
+}
+
 }  // namespace
 
 Place tomlPlace(const toml::source_region& source) {
@@ -81,15 +106,16 @@ std::optional<toml::table> readTomlDocument(std::string_view text, const std::st
         for (int shift = unsafe->codePoint > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
             code += kHex[(unsafe->codePoint >> shift) & 0xF];
         }
-        builder.error(
-            {unsafe->line, unsafe->column},
-            "the character U+" + code +
-                (unsafe->afterBackslash ? " is not accepted after a backslash that ends a line"
-                                        : " is not accepted here: outside a quoted string or a "
-                                          "comment, a file holds only ASCII"));
+        builder.error({unsafe->line, unsafe->column},
+                      "the character U+" + code +
+                          (unsafe->standIn ? " is not accepted: characters U+E000 to U+EBFF "
+                                             "are kept for this tool's own use"
+                                           : " is not accepted here: outside a quoted string or "
+                                             "a comment, a file holds only ASCII"));
         return std::nullopt;
     }
-    toml::parse_result parsed = toml::parse(text, fileName);
+    const std::string shielded = shieldTomlText(text);
+    toml::parse_result parsed = toml::parse(shielded, fileName);
     if (!parsed) {
         const toml::parse_error& error = parsed.error();
         const Place place = tomlPlace(error.source());
@@ -98,11 +124,15 @@ std::optional<toml::table> readTomlDocument(std::string_view text, const std::st
                           "this string is not closed on its line (a closing quote "
                           "is missing)");
         } else {
-            builder.error(place, "syntax error: " + std::string(error.description()));
+            builder.error(place, "syntax error: " + unshieldTomlMessage(error.description()));
         }
         return std::nullopt;
     }
-    return std::move(parsed).table();
+    toml::table table = std::move(parsed).table();
+    if (shielded != text) {
+        unshield(table);
+    }
+    return table;
 }
 
 }  // namespace tamlo

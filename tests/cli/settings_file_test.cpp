@@ -91,6 +91,11 @@ TEST(SettingsFile, TomlLayoutIsStable) {
     const FileParse parsed = parseSettingsToml(writeSettingsToml(file), "a.toml");
     ASSERT_TRUE(parsed.ok());
     EXPECT_EQ(parsed.settings.source->device, file.source->device);
+    // Any character inside a string, after a line-ending backslash too.
+    const FileParse multiLine = parseSettingsToml(
+        "[source]\nport = \"\"\"m\\\n  \xC3\xA2t \xEF\xBB\xBF\xE2\xB1\xB0\"\"\"\n", "m.toml");
+    ASSERT_TRUE(multiLine.ok()) << multiLine.errors.front().text();
+    EXPECT_EQ(multiLine.settings.source->port, "m\xC3\xA2t \xEF\xBB\xBF\xE2\xB1\xB0");
 }
 
 TEST(SettingsFile, PartialFilesKeepOnlyWhatTheySay) {
@@ -136,10 +141,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "threshold = 4 # r\xC3\xA9glage\nchannel1 = \"134.000\" \xC3\xA9\n",
                   {"fleet.toml:4:22: the character U+00E9 is not accepted here: outside a "
                    "quoted string or a comment, a file holds only ASCII"}},
-        ErrorCase{"character_after_a_line_ending_backslash",
-                  "[source]\nport = \"\"\"a\\\n  \xC3\xA9\"\"\"\n",
-                  {"fleet.toml:3:3: the character U+00E9 is not accepted after a backslash "
-                   "that ends a line"}},
+        // The library scans a bare value's quote as its own: its message quotes the
+        // characters as they stand in the file.
+        ErrorCase{"quote_inside_a_bare_value",
+                  "[settings]\nthreshold = -x'\xC3\xA9\xE2\x80\x93'\n",
+                  {"fleet.toml:2:13: syntax error: Error while parsing value: could not determine "
+                   "value type"}},
+        ErrorCase{"character_kept_for_stand_ins",
+                  "# \xEE\x80\x80\n",
+                  {"fleet.toml:1:3: the character U+E000 is not accepted: characters U+E000 to "
+                   "U+EBFF are kept for this tool's own use"}},
         ErrorCase{"unknown_key",
                   "[settings]\nthreshold = 4\nchanel1 = \"134.000\"\n",
                   {"fleet.toml:3:1: unknown key 'settings.chanel1' (did you mean channel1?)"}},
