@@ -102,7 +102,13 @@ void Configurator::onFormCommand(FormCommand command, FileStore& files) {
     if (command == FormCommand::SaveSettings) {
         saveForm(window_, state_, files);
     } else {
-        openIntoForm(window_, state_, files);
+        // The adapter of the last LOAD's port, by its name alone: nothing is opened for it.
+        std::string adapterSerial;
+        if (!state_.loadedPort.empty()) {
+            const std::vector<PortDetails> details = lister_.describe({state_.loadedPort});
+            adapterSerial = details.empty() ? std::string() : details.front().serialNumber;
+        }
+        openIntoForm(window_, state_, files, adapterSerial);
     }
 }
 

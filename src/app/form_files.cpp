@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "files/backup_origin.h"
 #include "files/setting_keys.h"
 #include "files/settings_file.h"
 #include "files/store_file.h"
@@ -95,7 +96,8 @@ void saveForm(Window& window, const ProcessState& state, FileStore& files) {
     window.setStatusText("Settings saved to " + chosen.name);
 }
 
-void openIntoForm(Window& window, const ProcessState& state, FileStore& files) {
+void openIntoForm(Window& window, const ProcessState& state, FileStore& files,
+                  const std::string& adapterSerial) {
     const ChosenFile chosen = window.chooseSettingsFile(FileDialog::Open);
     if (!chosen.chosen()) {
         return;
@@ -155,10 +157,18 @@ void openIntoForm(Window& window, const ProcessState& state, FileStore& files) {
     fill(file.lnaSupply.has_value(), form.lnaCheck, "lna_supply",
          [&](int id) { window.setControlState(id, *file.lnaSupply ? 1 : 0); });
     window.setStatusText("Form holds the values of " + chosen.name + "; STORE writes them");
+    // As the command line's write warns: a backup of another receiver, once one was loaded.
+    std::vector<std::string> notes;
+    if (file.source && !state.versionReply.empty()) {
+        notes = otherReceiver(*file.source, generationTraits(generation),
+                              leftPart(state.versionReply, 4), adapterSerial);
+    }
     if (!leftOut.empty()) {
-        window.showMessage(kMessageCaption, chosen.name +
-                                                ": the form of this receiver has no control for " +
-                                                joined(leftOut, ", ") + "; left out");
+        notes.push_back("the form of this receiver has no control for " + joined(leftOut, ", ") +
+                        "; left out");
+    }
+    if (!notes.empty()) {
+        window.showMessage(kMessageCaption, chosen.name + ": " + joined(notes, "\n"));
     }
 }
 

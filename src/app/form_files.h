@@ -3,6 +3,8 @@
 // them after a repair without a terminal. Nothing here talks to the receiver.
 #pragma once
 
+#include <string>
+
 #include "app/state.h"
 #include "files/file_store.h"
 #include "ui/window.h"
@@ -17,7 +19,10 @@ void saveForm(Window& window, const ProcessState& state, FileStore& files);
 
 // Fills the form's fields from a file the user chooses, sending nothing: STORE writes them.
 // A file with errors leaves the form as it was; keys whose controls the form of the last
-// LOAD's generation does not have are named in one message.
-void openIntoForm(Window& window, const ProcessState& state, FileStore& files);
+// LOAD's generation does not have are named in one message, and so is a file read from
+// another generation than the last LOAD's, or through another USB adapter than the one of
+// its port (adapterSerial, where known).
+void openIntoForm(Window& window, const ProcessState& state, FileStore& files,
+                  const std::string& adapterSerial);
 
 }  // namespace tamlo

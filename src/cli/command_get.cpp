@@ -4,6 +4,7 @@
 #include "cli/receiver_jobs.h"
 #include "files/setting_keys.h"
 #include "protocol/generation.h"
+#include "text/latin1.h"
 
 namespace tamlo::cli {
 
@@ -66,18 +67,24 @@ int commandGet(CommandContext& run, const std::vector<std::string>& ports) {
         for (const std::string& e : report.errors) {
             run.err() << kProgram << ": " << report.port << ": " << e << "\n";
         }
-        return run.status(reports);
     }
     if (options.json) {
-        SettingsFile picked;
-        const std::string text = writeSettingsJson(*report.read);
-        nlohmann::ordered_json all = nlohmann::ordered_json::parse(text)["settings"];
-        nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const SettingValue& value : shown) {
-            object[std::string(value.key)] = all[std::string(value.key)];
+        // As every command that talks to ports: an array, one object per port.
+        nlohmann::ordered_json values;  // null: nothing was read
+        if (report.ok) {
+            const nlohmann::ordered_json all =
+                nlohmann::ordered_json::parse(writeSettingsJson(*report.read))["settings"];
+            values = nlohmann::ordered_json::object();
+            for (const SettingValue& value : shown) {
+                values[std::string(value.key)] = all[std::string(value.key)];
+            }
         }
-        run.out() << jsonText(object) << "\n";
-    } else {
+        const nlohmann::ordered_json object = {{"port", bytesAsUtf8(report.port)},
+                                               {"firmware", firmwareJson(report)},
+                                               {"settings", values},
+                                               {"error", portErrorJson(report)}};
+        run.out() << jsonText(nlohmann::ordered_json::array({object}), 2) << "\n";
+    } else if (report.ok) {
         for (const SettingValue& value : shown) {
             run.out() << value.key << " = " << value.text << "\n";
         }

@@ -8,6 +8,7 @@
 #include "cli/command_context.h"
 #include "cli/receiver_jobs.h"
 #include "files/file_names.h"
+#include "text/latin1.h"
 
 namespace tamlo::cli {
 
@@ -130,7 +131,24 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
         true);
     int saved = 0;
     std::string failed;
+    // JSON on standard output: one document, an array with one object per port.
+    const bool jsonOut = options.json && !toFile;
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const PortReport& report : reports) {
+        if (jsonOut) {
+            nlohmann::ordered_json object = {{"port", bytesAsUtf8(report.port)},
+                                             {"firmware", firmwareJson(report)},
+                                             {"source", nullptr},
+                                             {"settings", nullptr}};
+            if (report.ok && report.read) {
+                const nlohmann::ordered_json file =
+                    nlohmann::ordered_json::parse(writeSettings(*report.read, format));
+                object["source"] = file.value("source", nlohmann::ordered_json());
+                object["settings"] = file.value("settings", nlohmann::ordered_json());
+            }
+            object["error"] = portErrorJson(report);
+            list.push_back(object);
+        }
         if (!report.ok || !report.read) {
             failed += (failed.empty() ? "" : ", ") + report.port;
             if (intoFolder) {
@@ -141,7 +159,9 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
                 }
             }
         } else if (!toFile) {
-            run.out() << writeSettings(*report.read, format);
+            if (!jsonOut) {
+                run.out() << writeSettings(*report.read, format);
+            }
         } else if (intoFolder) {
             ++saved;
             run.out() << report.port << ": firmware " << report.firmware << ": saved to "
@@ -150,6 +170,9 @@ int commandRead(CommandContext& run, const std::vector<std::string>& ports) {
             run.note(report.port + ": firmware " + report.firmware + ": settings written to " +
                      paths.at(report.port));
         }
+    }
+    if (jsonOut) {
+        run.out() << jsonText(list, 2) << "\n";
     }
     if (intoFolder && !options.quiet) {
         run.out() << "read: " << reports.size()

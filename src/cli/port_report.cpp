@@ -59,6 +59,23 @@ nlohmann::ordered_json differencesJson(const std::vector<Difference>& difference
     return list;
 }
 
+nlohmann::ordered_json firmwareJson(const PortReport& r) {
+    // Unknown where nothing answered: null, not "".
+    return r.firmware.empty() ? nlohmann::ordered_json()
+                              : nlohmann::ordered_json(latin1ToUtf8(r.firmware));
+}
+
+nlohmann::ordered_json portErrorJson(const PortReport& r) {
+    if (r.errors.empty()) {
+        return nullptr;
+    }
+    std::string joined;
+    for (const std::string& e : r.errors) {
+        joined += (joined.empty() ? "" : "; ") + e;
+    }
+    return bytesAsUtf8(joined);
+}
+
 nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
     const nlohmann::ordered_json differences = differencesJson(r.differences);
     nlohmann::ordered_json warnings = nlohmann::ordered_json::array();
@@ -66,25 +83,9 @@ nlohmann::ordered_json reportJson(const PortReport& r, bool dryRun) {
         warnings.push_back(bytesAsUtf8(w));
     }
     nlohmann::ordered_json object = {
-        {"port", bytesAsUtf8(r.port)},
-        {"ok", r.ok},
-        {"changed", r.changed},
-        {"written", r.written},
-        {"dry_run", dryRun},
-        // Unknown where nothing answered: null, not "".
-        {"firmware", r.firmware.empty() ? nlohmann::ordered_json()
-                                        : nlohmann::ordered_json(latin1ToUtf8(r.firmware))},
-        {"differences", differences},
-        {"warnings", warnings}};
-    if (r.errors.empty()) {
-        object["error"] = nullptr;
-    } else {
-        std::string joined;
-        for (const std::string& e : r.errors) {
-            joined += (joined.empty() ? "" : "; ") + e;
-        }
-        object["error"] = bytesAsUtf8(joined);
-    }
+        {"port", bytesAsUtf8(r.port)}, {"ok", r.ok},           {"changed", r.changed},
+        {"written", r.written},        {"dry_run", dryRun},    {"firmware", firmwareJson(r)},
+        {"differences", differences},  {"warnings", warnings}, {"error", portErrorJson(r)}};
     if (r.interrupted) {
         object["interrupted"] = true;
     }

@@ -38,6 +38,10 @@ void printWriteReport(std::ostream& out, const PortReport& report, bool apply, b
                       bool dryRun);
 // The differences as apply's JSON gives them: field, from, to, unit, text.
 nlohmann::ordered_json differencesJson(const std::vector<Difference>& differences);
+// Every port's object holds these two: the firmware ("2.05"; null where nothing answered)
+// and "error", null or the errors' text.
+nlohmann::ordered_json firmwareJson(const PortReport& report);
+nlohmann::ordered_json portErrorJson(const PortReport& report);
 // One port as JSON, for configuration management.
 nlohmann::ordered_json reportJson(const PortReport& report, bool dryRun);
 // "apply: 4 receivers: 2 unchanged, 1 changed, 1 failed (COM3)"

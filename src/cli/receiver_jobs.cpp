@@ -1,5 +1,7 @@
 #include "cli/receiver_jobs.h"
 
+#include "files/backup_origin.h"
+
 #include "protocol/generation.h"
 #include "protocol/identify.h"
 #include "protocol/outcome.h"

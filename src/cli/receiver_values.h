@@ -56,12 +56,6 @@ std::vector<std::string> unsupportedKeys(const SettingsFile& file, const Generat
 std::vector<std::string> valuesBeyondGeneration(const SettingsFile& file,
                                                 const GenerationTraits& traits);
 
-// How a backup's source differs from the receiver it is about to be written to: another
-// USB adapter serial number (where both are known), another firmware generation.
-std::vector<std::string> otherReceiver(const SourceInfo& source, const GenerationTraits& traits,
-                                       const std::string& firmware,
-                                       const std::string& adapterSerial);
-
 // What `apply to` would change on a receiver holding what from holds: from's generation
 // (else to's) judges the values; a key to has and from lacks is a difference from "not
 // set". With a generation from neither file, thresholds are compared whole.

@@ -47,7 +47,9 @@ std::optional<SettingsFile> CommandContext::accept(FileParse parsed, const std::
             if (parsed.errors.size() > 1) {
                 message += " (and " + std::to_string(parsed.errors.size() - 1) + " more)";
             }
-            error(message + "; nothing was sent", first.file, first.line, first.column);
+            // The words of `set` are no file: no file, line or column.
+            error(message + "; nothing was sent", shown.empty() ? std::string() : first.file,
+                  first.line, first.column);
             return std::nullopt;
         }
         for (const FileError& e : parsed.errors) {

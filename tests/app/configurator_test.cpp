@@ -231,7 +231,9 @@ TEST(Configurator, OpenFillsTheFormOrSaysWhyNot) {
     Program p;
     MemoryFiles store;
     store.files = {
-        {"gen3.toml", "[settings]\nchannel1 = \"138.5\"\naudio_level = 9\nlna_supply = true\n"},
+        {"gen3.toml",
+         "[source]\nport = \"mast-north\"\ngeneration = 3\n[settings]\nchannel1 = \"138.5\"\n"
+         "audio_level = 9\nlna_supply = true\n"},
         {"bad.toml", "[settings]\nchannel1 = \"139.000\"\n"}};
     p.load("1.75");
     const std::string written = p.line.writtenText();
@@ -243,8 +245,9 @@ TEST(Configurator, OpenFillsTheFormOrSaysWhyNot) {
     EXPECT_EQ(p.window.controlText(1), "138.500 MHz");
     ASSERT_EQ(p.window.messages().size(), 3u);
     EXPECT_EQ(p.window.messages()[0].second,
-              "gen3.toml: the form of this receiver has no control for audio_level, lna_supply; "
-              "left out");
+              "gen3.toml: the backup was read from generation 3 firmware (mast-north); this "
+              "receiver has firmware 1.75 (generation 1)\nthe form of this receiver has no "
+              "control for audio_level, lna_supply; left out");
     EXPECT_EQ(
         p.window.messages()[1].second.rfind("bad.toml was not opened; the form is as it was:\n"
                                             "bad.toml:2:12: settings.channel1 = \"139.000\": "

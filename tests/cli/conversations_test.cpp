@@ -564,7 +564,16 @@ TEST_F(Commands, AFleetKnownByName) {
         {{"get", "threshold", "channel3"}, 0, "channel3 = 136.750\nthreshold = 50\n"},
         {{"get", "-p", "mast-south", "--json", "lna_supply", "audio_level"},
          0,
-         "{\"audio_level\":7}\ntamlo: mast-south: firmware 1.90 has no control for 'lna_supply'"},
+         "\"firmware\": \"1.90\",\n    \"settings\": {\n      \"audio_level\": 7\n    },\n"
+         "    \"error\": null\n  }\n]\ntamlo: mast-south: firmware 1.90 has no control for "
+         "'lna_supply'"},
+        // With --json one document whatever happens: a port that failed says why in it.
+        {{"get", "-p", "gone", "--json"},
+         1,
+         "\"firmware\": null,\n    \"settings\": null,\n    \"error\": \"no adapter with USB "
+         "serial number QQ is plugged in\"\n"},
+        {{"read", "-p", "gone", "--json"}, 1, "\"source\": null,\n    \"settings\": null,\n"},
+        {{"set", "threshold=5O", "--json"}, 2, "found '5O'; nothing was sent\",\"file\":null,"},
         {{"--strict", "write", "-p", "mast-south", d + "b/mast-north.toml"},
          1,
          "the backup was read from generation 3 firmware (mast-north); this receiver has "
