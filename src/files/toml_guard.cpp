@@ -35,7 +35,7 @@ bool reachesWhitespaceDefault(char32_t c) {
 char32_t decodeUtf8(std::string_view bytes, size_t length) {
     const auto lead = static_cast<unsigned char>(bytes[0]);
     char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (size_t k = 1; k < length; ++k) {
+    for (size_t k = 1; k < length && k < bytes.size(); ++k) {
         c = (c << 6) | (static_cast<unsigned char>(bytes[k]) & 0x3Fu);
     }
     return c;
@@ -133,15 +133,12 @@ class Scanner {
     }
 
   private:
-    // Decodes the character at i_ and sets length_.
+    // Decodes the character at i_ leniently (a lead byte with whatever follows, so that a
+    // character the library might see is never missed) and sets length_.
     char32_t decode() {
         const auto lead = static_cast<unsigned char>(text_[i_]);
         length_ = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        char32_t c = length_ == 1 ? lead : lead & (0x7Fu >> length_);
-        for (size_t k = 1; k < length_ && i_ + k < text_.size(); ++k) {
-            c = (c << 6) | (static_cast<unsigned char>(text_[i_ + k]) & 0x3Fu);
-        }
-        return c;
+        return decodeUtf8(text_.substr(i_, length_), length_);
     }
     bool startsWith(std::string_view s) const { return text_.substr(i_, s.size()) == s; }
     // Takes in the rest of a three-quote delimiter (the first is the current character),
