@@ -47,9 +47,12 @@ struct Options {
     std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
-    bool probe = false;      // ports: try each free port and ask it for its version
-    bool namesOnly = false;  // ports: only the names a port can be given by
-    std::string shell;       // completion
+    bool probe = false;                     // ports: try each free port and ask it for its version
+    bool namesOnly = false;                 // ports: only the names a port can be given by
+    std::string shell;                      // completion
+    std::string listen = "127.0.0.1:9723";  // serve: ADDRESS:PORT
+    bool listenRemote = false;              // serve: an address other machines reach
+    int32_t settingsIntervalS = 600;        // serve: the settings are read again this often
 };
 
 // args without the program's name. Returns the exit status when the program should stop
