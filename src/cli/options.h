@@ -20,6 +20,7 @@ inline constexpr std::string_view kSimulatedPort = "sim";
 inline constexpr int32_t kDefaultIntervalMs = 1000;  // the window's trace period
 inline constexpr int32_t kMinIntervalMs = 200;       // a poll itself takes this long
 inline constexpr int32_t kMaxIntervalMs = 3'600'000;
+inline constexpr int32_t kOwnHolderWaitMs = 2000;  // a port the service holds for a poll
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
