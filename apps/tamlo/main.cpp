@@ -261,7 +261,6 @@ int main(int argc, char** argv) {
         .stopSignal = &stopSignal,
         .standardOutput = &standardOutput,
         .heldPorts = &heldPorts,
-        .serve = nullptr,
     };
 
 #ifndef _WIN32

@@ -53,7 +53,8 @@ struct Platform {
     // it has to end before a stuck worker does; null: nowhere.
     HeldPorts* heldPorts = nullptr;
     // tamlo serve, where this program has it.
-    std::function<int(class CommandContext&, const std::vector<std::string>& ports)> serve;
+    std::function<int(class CommandContext&, const std::vector<std::string>& ports)> serve =
+        nullptr;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a
