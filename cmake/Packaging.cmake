@@ -68,6 +68,11 @@ else()
   install(FILES ${packaging_dir}/changelog.Debian.gz ${TAMLO_DATA_DIR}/debian/copyright
                 ${PROJECT_SOURCE_DIR}/README.md
           DESTINATION ${doc_dir})
+  if(TARGET tamlo)
+    # The service, off until the administrator enables it.
+    install(FILES ${TAMLO_DATA_DIR}/systemd/tamlo-serve.service
+            DESTINATION lib/systemd/system)
+  endif()
   if(TARGET tamlo-config)
     # The software centres' description of the window program.
     install(FILES ${TAMLO_DATA_DIR}/tamlo-config.metainfo.xml

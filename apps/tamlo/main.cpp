@@ -35,6 +35,7 @@
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/linux/usb_adapters.h"
+#include "serve/http/serve_command.h"
 #include "sim/pty_server.h"
 #endif
 
@@ -263,6 +264,7 @@ int main(int argc, char** argv) {
     };
 
 #ifndef _WIN32
+    platform.serve = tamlo::serve::commandServe;
     // The simulated receiver serves a pseudo-terminal from its own thread until exit.
     std::unique_ptr<tamlo::sim::PtyServer> simulator;
     platform.startSimulator = [&](const std::string& version, std::string& device,

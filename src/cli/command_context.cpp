@@ -12,6 +12,8 @@ namespace tamlo::cli {
 CommandContext::CommandContext(const Options& options, Platform& platform)
     : options_(options), platform_(platform), outputs_(platform.standardOutput) {
     fleet_.held = platform_.heldPorts;
+    // The service itself reports a port held by apply as busy for that scrape instead.
+    fleet_.ownHolderWaitMs = options_.command == "serve" ? 0 : kOwnHolderWaitMs;
 }
 
 bool CommandContext::start(int& status) {

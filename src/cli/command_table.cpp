@@ -156,6 +156,30 @@ std::string checkRssi(Options& options) {
     return {};
 }
 
+void defineServe(CLI::App& command, Options& options) {
+    addPorts(command, options);
+    command
+        .add_option("--listen", options.listen,
+                    "ADDRESS:PORT to answer on (default 127.0.0.1:9723); an address other "
+                    "than loopback needs --allow-remote")
+        ->option_text("ADDR:PORT");
+    command.add_flag("--allow-remote", options.listenRemote,
+                     "let --listen name an address other machines reach");
+    command
+        .add_option("--settings-interval", options.settingsIntervalS,
+                    "seconds between reads of the stored settings (default 600)")
+        ->check(CLI::Range(10, 86400))
+        ->option_text("S");
+}
+
+int runServe(CommandContext& run, const std::vector<std::string>& ports) {
+    if (!run.platform().serve) {
+        run.error("serve: this build of the program has no service");
+        return kExitUsage;
+    }
+    return run.platform().serve(run, ports);
+}
+
 int runPorts(CommandContext& run, const std::vector<std::string>&) {
     return commandPorts(run);
 }
@@ -193,6 +217,9 @@ constexpr CommandRow kTable[] = {
      "equal, 1 different, 2 trouble",
      PortUse::One, false, defineDiff, checkDiff, commandDiff},
     {"rssi", "watch the signal strength", PortUse::Many, false, defineRssi, checkRssi, commandRssi},
+    {"serve",
+     "watch receivers as a service: Prometheus metrics, a page and JSON over HTTP, read-only",
+     PortUse::Many, false, defineServe, nullptr, runServe},
     {"completion", "print the shell completion script", PortUse::None, true, defineCompletion,
      nullptr, runCompletion},
 };

@@ -4,6 +4,8 @@
 #include <exception>
 #include <thread>
 
+#include "cli/options.h"
+
 namespace tamlo::cli {
 
 int64_t Connection::nowMs() {
@@ -95,7 +97,16 @@ PortReport runOne(FleetProgress& fleet, size_t index, const ConnectionFactory& c
     }
     WatchedPort watched(*port, progress);
     InterruptibleClock clock(connection->clock(), progress, watched.failed());
-    const PortOpening opening = watched.openPort(opened);
+    PortOpening opening = watched.openPort(opened);
+    // The service holds a port only for one exchange: a moment's wait finds it free.
+    constexpr int32_t kRetryMs = 100;
+    for (int32_t waited = 0;
+         !opening && opening.refusal == OpenRefusal::InUse && opening.holderProgram == kProgram &&
+         waited < options.ownHolderWaitMs && !progress.cancelled();
+         waited += kRetryMs) {
+        clock.pauseMs(kRetryMs);
+        opening = watched.openPort(opened);
+    }
     if (!opening) {
         report.fail("the port does not open: " + describeRefusal(opening) +
                     (opening.refusal == OpenRefusal::Missing ? orMeant : ""));

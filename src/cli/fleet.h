@@ -49,6 +49,9 @@ struct FleetOptions {
     // and once when they have all finished.
     std::function<void()> onTick;
     int32_t pollMs = 100;
+    // A port held by another run of this program (the service polls it for a moment) is
+    // tried again for this long before it counts as in use; 0: not waited for.
+    int32_t ownHolderWaitMs = 0;
 };
 
 // Runs job on every port, each on its own thread; returns the reports in the ports' order.

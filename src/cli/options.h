@@ -20,6 +20,7 @@ inline constexpr std::string_view kSimulatedPort = "sim";
 inline constexpr int32_t kDefaultIntervalMs = 1000;  // the window's trace period
 inline constexpr int32_t kMinIntervalMs = 200;       // a poll itself takes this long
 inline constexpr int32_t kMaxIntervalMs = 3'600'000;
+inline constexpr int32_t kOwnHolderWaitMs = 2000;  // a port the service holds for a poll
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
@@ -47,9 +48,12 @@ struct Options {
     std::string csv;                      // "-": standard output
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
-    bool probe = false;      // ports: try each free port and ask it for its version
-    bool namesOnly = false;  // ports: only the names a port can be given by
-    std::string shell;       // completion
+    bool probe = false;                     // ports: try each free port and ask it for its version
+    bool namesOnly = false;                 // ports: only the names a port can be given by
+    std::string shell;                      // completion
+    std::string listen = "127.0.0.1:9723";  // serve: ADDRESS:PORT
+    bool listenRemote = false;              // serve: an address other machines reach
+    int32_t settingsIntervalS = 600;        // serve: the settings are read again this often
 };
 
 // args without the program's name. Returns the exit status when the program should stop

@@ -52,6 +52,9 @@ struct Platform {
     // Where the workers' open ports are known, so that the program can release them when
     // it has to end before a stuck worker does; null: nowhere.
     HeldPorts* heldPorts = nullptr;
+    // tamlo serve, where this program has it.
+    std::function<int(class CommandContext&, const std::vector<std::string>& ports)> serve =
+        nullptr;
 };
 
 // Runs the command; returns the exit status: 0 all succeeded, 1 a receiver failed, 2 a
