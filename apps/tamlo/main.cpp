@@ -251,6 +251,12 @@ int main(int argc, char** argv) {
         .startSimulator = nullptr,
         .isoNow = isoNow,
         .monotonicMs = monotonicMs,
+        .unixMs =
+            [] {
+                return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::system_clock::now().time_since_epoch())
+                                                .count());
+            },
         .files = files,
         .readStandardInput = readStandardInput,
         .out = standardOutput,

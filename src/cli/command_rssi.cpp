@@ -2,11 +2,14 @@
 // terminal and rows of CSV. A poll with no answer is no answer, never a reading of 0.
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <mutex>
 
 #include "cli/command_context.h"
 #include "cli/poll_loop.h"
 #include "cli/terminal.h"
+#include "files/file_names.h"
+#include "plot/rssi_svg.h"
 #include "text/latin1.h"
 
 namespace tamlo::cli {
@@ -85,6 +88,22 @@ class SampleSink {
     std::mutex mutex_;
 };
 
+// Where each port's picture goes: FILE for one port; FILE-PORT.svg for each of several, so
+// that a survey of a mast keeps one picture a receiver, each with its own scale.
+std::map<std::string, std::string> plotFiles(const std::string& plot,
+                                             const std::vector<std::string>& ports) {
+    std::map<std::string, std::string> paths;
+    if (plot.empty()) {
+        return paths;
+    }
+    const bool svg = plot.size() > 4 && plot.ends_with(".svg");
+    const std::string stem = svg ? plot.substr(0, plot.size() - 4) : plot;
+    for (const std::string& port : ports) {
+        paths[port] = ports.size() == 1 ? plot : stem + "-" + portableFileName(port) + ".svg";
+    }
+    return paths;
+}
+
 }  // namespace
 
 int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
@@ -105,6 +124,16 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
         }
         csv = file;
     }
+    // A picture that cannot be kept is found out before the survey starts.
+    const std::map<std::string, std::string> plots = plotFiles(options.plot, ports);
+    for (const auto& [port, path] : plots) {
+        if (const std::string problem = run.platform().files.cannotWrite(path); !problem.empty()) {
+            run.error("cannot be written: " + problem, path);
+            return kExitUsage;
+        }
+    }
+    std::mutex plotMutex;
+    std::map<std::string, std::vector<plot::RssiPoint>> drawn;
     SampleSink sink(run.out(), csv, options.json, ports);
     const bool unicode = run.platform().unicode;
     std::vector<PortReport> reports = run.runJob(
@@ -113,11 +142,15 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
             PortReport report;
             report.port = port;
             std::deque<std::optional<int32_t>> recent;
+            std::vector<plot::RssiPoint> points;
+            const int64_t unixBase =
+                (run.platform().unixMs ? run.platform().unixMs() : 0) - progress.nowMs();
             bool failed = false;
             PollPlan plan{options.intervalMs, options.count, progress.device(),
                           [&progress] { return progress.nowMs(); }};
             PollCallbacks callbacks;
             callbacks.sample = [&](const SignalSample& s) {
+                points.push_back({unixBase + s.atMs, s.reading.value});
                 recent.push_back(s.reading.value);
                 if (recent.size() > kSparklineSamples) {
                     recent.pop_front();
@@ -126,6 +159,8 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
             };
             callbacks.lineFailed = [&](const std::string& failure) {
                 failed = true;
+                // While the line is down nothing is polled: the curve breaks there.
+                points.push_back({unixBase + progress.nowMs(), std::nullopt});
                 sink.say(run.err(), port + ": the line failed: " + failure +
                                         "; polling again once the port opens");
             };
@@ -139,6 +174,10 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
             progress.phase("polling", kCommandPauseMs);
             const PollSummary polled = pollSignals(line, plan, callbacks);
             report.interrupted = progress.cancelled() || run.outputs().ended();
+            if (!plots.empty()) {
+                std::lock_guard lock(plotMutex);
+                drawn[port] = std::move(points);
+            }
             if (failed) {
                 report.ok = false;  // told when it happened
             } else if (polled.answered == 0 && !report.interrupted) {
@@ -152,7 +191,19 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
             run.err() << kProgram << ": " << report.port << ": " << e << "\n";
         }
     }
-    return run.status(reports);
+    // Each picture whole or not at all: the samples drawn when the run ends, however it ends.
+    // The threshold is not read by a survey, so none is drawn.
+    bool plotFailed = false;
+    for (const auto& [port, path] : plots) {
+        if (const std::string problem =
+                run.platform().files.replace(path, plot::rssiSvg(drawn[port], std::nullopt, port));
+            !problem.empty()) {
+            run.err() << kProgram << ": " << path << ": cannot be written: " << problem << "\n";
+            plotFailed = true;
+        }
+    }
+    const int status = run.status(reports);
+    return plotFailed && status == kExitOk ? kExitFailed : status;
 }
 
 }  // namespace tamlo::cli

@@ -122,6 +122,11 @@ void defineRssi(CLI::App& command, Options& options) {
                     "append time,port,rssi rows to FILE (\"-\": standard output); a poll "
                     "with no answer has an empty rssi")
         ->option_text("FILE");
+    command
+        .add_option("--plot", options.plot,
+                    "draw the run as an SVG picture in FILE when it ends (with several ports, "
+                    "one a port: FILE-PORT.svg); gaps where a poll had no answer")
+        ->option_text("FILE.svg");
     command.add_flag("--json", options.json,
                      "one JSON object per sample and line on standard output (rssi null: no "
                      "answer)");

@@ -46,6 +46,7 @@ struct Options {
     int32_t intervalMs = kDefaultIntervalMs;
     int64_t count = 0;                    // rssi: 0 for no limit
     std::string csv;                      // "-": standard output
+    std::string plot;                     // rssi: the SVG of the run, one a port
     std::optional<std::string> simulate;  // the simulated receiver's version
     std::string log;
     bool probe = false;                     // ports: try each free port and ask it for its version

@@ -34,6 +34,8 @@ struct Platform {
     // Now, as an ISO 8601 UTC text (2026-12-07T13:20:05.123Z), and on a monotonic base in ms.
     std::function<std::string()> isoNow;
     std::function<int64_t()> monotonicMs;
+    // Now in unix milliseconds, for the time axis of a plot; null: the epoch.
+    std::function<int64_t()> unixMs;
     FileStore& files;
     // Standard input, whole, for a settings file named "-"; refused beyond maxBytes.
     std::function<FileText(int64_t maxBytes)> readStandardInput;

@@ -62,6 +62,7 @@ class VirtualFleet {
                 },
             .isoNow = [] { return std::string("2026-12-07T12:00:00.000Z"); },
             .monotonicMs = [] { return int64_t{0}; },
+            .unixMs = [] { return int64_t{1796644800000}; },
             .files = files,
             .readStandardInput =
                 [this](int64_t) {
