@@ -6,18 +6,19 @@ repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Building and running the Linux programs (scripts/run).
 run_packages=(
   build-essential cmake git
-  libcli11-dev libtomlplusplus-dev nlohmann-json3-dev
+  libcli11-dev libtomlplusplus-dev nlohmann-json3-dev libcpp-httplib-dev
   qt6-base-dev libgl-dev
 )
 # Everything the tests need besides: GoogleTest, the Windows cross-build and Wine, an X
-# server for the window tests, Ansible for the playbook of docs/fleet.md, and the tools that
-# check the packages (scripts/test).
+# server for the window tests, Ansible for the playbook of docs/fleet.md, Prometheus and
+# Chromium in front of tamlo serve, and the tools that check the packages (scripts/test).
 test_packages=(
   "${run_packages[@]}"
   ninja-build libgtest-dev googletest
   g++-mingw-w64-x86-64 wine wine64 fonts-wine
   xvfb xauth x11-utils xdotool imagemagick ansible-core
   dpkg-dev file lintian desktop-file-utils appstream unzip wixl msitools
+  prometheus chromium curl jq
 )
 
 install_missing() {

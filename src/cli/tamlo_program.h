@@ -35,7 +35,7 @@ struct Platform {
     std::function<std::string()> isoNow;
     std::function<int64_t()> monotonicMs;
     // Now in unix milliseconds, for the time axis of a plot; null: the epoch.
-    std::function<int64_t()> unixMs;
+    std::function<int64_t()> unixMs = nullptr;
     FileStore& files;
     // Standard input, whole, for a settings file named "-"; refused beyond maxBytes.
     std::function<FileText(int64_t maxBytes)> readStandardInput;

@@ -1,18 +1,11 @@
-// What the service serves besides its data: the page for a person and the RSSI graph as
-// SVG. An empty text means the part is not built into this program (the route answers 503).
+// The page for a person: one self-contained document (its style and script inside, nothing
+// from outside), so it works on a box with no network beyond the one it is reached on.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
-
-#include "serve/rssi_point.h"
 
 namespace tamlo::serve {
 
-std::string pageHtml();
-std::string rssiSvg(const std::vector<RssiPoint>& points, std::optional<int32_t> threshold,
-                    const std::string& title);
+const std::string& pageHtml();
 
 }  // namespace tamlo::serve

@@ -416,13 +416,15 @@ Response Service::handleRequest(const Request& request) {
                 threshold = static_cast<int32_t>(*p.settings->threshold);
             }
             ok.contentType = "image/svg+xml";
-            ok.body = rssiSvg(points, threshold, p.id.name);
+            ok.body = plot::rssiSvg(points, threshold, p.id.name);
         } else {
             ok.contentType = "text/html; charset=utf-8";
             ok.body = pageHtml();
-        }
-        if (ok.body.empty()) {
-            return answer(503, "not built yet");
+            // Its own script and style, its requests to the service only, in no frame.
+            ok.headers.emplace_back("Content-Security-Policy",
+                                    "default-src 'none'; script-src 'unsafe-inline'; "
+                                    "style-src 'unsafe-inline'; connect-src 'self'; "
+                                    "frame-ancestors 'none'");
         }
         return ok;
     }();

@@ -15,7 +15,7 @@ const char* stateText(PortState state) {
         case PortState::InUse:
             return "in use by another program";
         case PortState::NotFound:
-            return "not found";
+            return "no answer";  // the page says why: the device is gone
     }
     return "no answer";
 }

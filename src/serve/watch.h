@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "serve/rssi_point.h"
+#include "plot/rssi_svg.h"
 
 namespace tamlo::serve {
+
+using plot::RssiPoint;
 
 enum class PortState { Answers, NoAnswer, Busy, InUse, NotFound };
 // As the page and the JSON show it: "answers", "no answer", "busy", ...
