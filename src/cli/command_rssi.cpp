@@ -4,11 +4,12 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "cli/command_context.h"
 #include "cli/poll_loop.h"
+#include "cli/port_directory.h"
 #include "cli/terminal.h"
-#include "files/file_names.h"
 #include "plot/rssi_svg.h"
 #include "text/latin1.h"
 
@@ -89,9 +90,11 @@ class SampleSink {
 };
 
 // Where each port's picture goes: FILE for one port; FILE-PORT.svg for each of several, so
-// that a survey of a mast keeps one picture a receiver, each with its own scale.
-std::map<std::string, std::string> plotFiles(const std::string& plot,
+// that a survey of a mast keeps one picture a receiver, each with its own scale. PORT is the
+// name a backup of the port would have ("/dev/ttyUSB0" gives survey-ttyUSB0.svg).
+std::map<std::string, std::string> plotFiles(CommandContext& run,
                                              const std::vector<std::string>& ports) {
+    const std::string& plot = run.options().plot;
     std::map<std::string, std::string> paths;
     if (plot.empty()) {
         return paths;
@@ -99,7 +102,9 @@ std::map<std::string, std::string> plotFiles(const std::string& plot,
     const bool svg = plot.size() > 4 && plot.ends_with(".svg");
     const std::string stem = svg ? plot.substr(0, plot.size() - 4) : plot;
     for (const std::string& port : ports) {
-        paths[port] = ports.size() == 1 ? plot : stem + "-" + portableFileName(port) + ".svg";
+        paths[port] = ports.size() == 1
+                          ? plot
+                          : stem + "-" + PortDirectory::stableName(run.port(port)) + ".svg";
     }
     return paths;
 }
@@ -125,8 +130,14 @@ int commandRssi(CommandContext& run, const std::vector<std::string>& ports) {
         csv = file;
     }
     // A picture that cannot be kept is found out before the survey starts.
-    const std::map<std::string, std::string> plots = plotFiles(options.plot, ports);
+    const std::map<std::string, std::string> plots = plotFiles(run, ports);
+    std::set<std::string> taken;
     for (const auto& [port, path] : plots) {
+        if (!taken.insert(path).second) {
+            run.error("two ports would be drawn as " + path + "; give them names in ports.toml",
+                      options.plot);
+            return kExitUsage;
+        }
         if (const std::string problem = run.platform().files.cannotWrite(path); !problem.empty()) {
             run.error("cannot be written: " + problem, path);
             return kExitUsage;

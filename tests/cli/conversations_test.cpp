@@ -316,6 +316,15 @@ TEST_F(Commands, ReceiversThatAnswerWronglyAreNamed) {
          "tamlo: /dev/full: cannot be written: No space left on device\n",
          {"0 R"},
          200},
+        // A picture that cannot be kept is found out before anything is polled.
+        {"rssi --plot into no folder",
+         sim::Fault::None,
+         0,
+         {"rssi", "-p", "COM1", "--count", "3", "--plot", "/nonexistent/survey.svg"},
+         2,
+         "tamlo: /nonexistent/survey.svg: cannot be written: ",
+         {},
+         -1},
         {"--log on a full disk",
          sim::Fault::None,
          0,
@@ -492,6 +501,16 @@ TEST_F(Commands, RssiPollsOncePerIntervalAndAppendsCsv) {
               kExitOk);
     EXPECT_NE(fleet.out.str().find("  COM1         40  "), std::string::npos) << fleet.out.str();
     EXPECT_NE(fleet.out.str().find("  /dev/m\xc3\xa2t-2   40  "), std::string::npos);
+    // One picture a port when there are several, each named for its port.
+    const std::string svg = (dir_ / "survey.svg").string();
+    fleet.add("COM2", receiver("1.90"));
+    ASSERT_EQ(fleet.run({"rssi", "-p", "COM1", "-p", "COM2", "--count", "2", "--plot", svg}),
+              kExitOk);
+    for (const char* name : {"survey-COM1.svg", "survey-COM2.svg"}) {
+        std::ifstream picture(dir_ / name);
+        const std::string text((std::istreambuf_iterator<char>(picture)), {});
+        EXPECT_NE(text.find("<polyline points=\"50.0,"), std::string::npos) << name;
+    }
     ASSERT_EQ(fleet.run({"rssi", "-p", "COM1", "--count", "1", "--csv", csv}), kExitOk);
     std::ifstream in(csv);
     const std::string rows((std::istreambuf_iterator<char>(in)), {});

@@ -45,9 +45,23 @@ port=$((20000 + RANDOM % 20000))
 pids+=($!)
 for _ in $(seq 100); do curl -sf "http://127.0.0.1:$port/metrics" >/dev/null && break; sleep 0.2; done
 
+# The examples of docs/fleet.md, read from there: its alert rules and its question to a box.
+block() {  # the fenced block of docs/fleet.md that holds TEXT
+  awk -v text="$1" '/^```(yaml|sh)$/ { block = ""; inside = 1; next }
+    /^```$/ && inside { if (index(block, text)) { printf "%s", block; exit } inside = 0; next }
+    inside { block = block $0 "\n" }' "$repo/docs/fleet.md"
+}
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+block 'alert: ReceiverSilent' >"$work/rules.yml"
+block '/api/receivers' | sed "s/mast-box-1:9723/127.0.0.1:$port/" >"$work/ask.sh"
+[[ -s $work/rules.yml && -s $work/ask.sh ]] || fail "docs/fleet.md has no rules or question"
+asked=$(bash "$work/ask.sh")
+[[ $asked == *"silent: no answer (no reply)"* ]] || fail "the question of docs/fleet.md: $asked"
+
 prom=$((port + 1))
 cat >"$work/prometheus.yml" <<YML
-global: {scrape_interval: 1s, scrape_timeout: 900ms}
+global: {scrape_interval: 1s, scrape_timeout: 900ms, evaluation_interval: 1s}
+rule_files: ["$work/rules.yml"]
 scrape_configs:
   - job_name: tamlo
     static_configs: [{targets: ["127.0.0.1:$port"]}]
@@ -70,6 +84,7 @@ want() {  # QUERY EXPECTED-PORTS
 }
 want 'tamlo_rssi' 'gen1 gen2 gen3 '
 want 'tamlo_up == 0' 'pulled silent '
+want 'ALERTS{alertname="ReceiverSilent"}' 'pulled silent '
 want 'tamlo_channel_frequency_hertz{channel="1"} > 130e6 and on(port) tamlo_up == 1' 'gen1 gen2 gen3 '
 
 # The page, as Chromium has built it after a few seconds of its own script.
