@@ -6,6 +6,7 @@
 #include <fstream>
 #include <random>
 
+#include "../sample_values.h"
 #include "files/file_names.h"
 #include "files/setting_keys.h"
 #include "protocol/settings.h"
@@ -21,12 +22,7 @@ namespace tamlo {
 namespace {
 
 SettingsFile sampleFile() {
-    SettingsFile file;
-    file.channelCodes = {4000, 5250, 6500, 7120, 8000, 8990};
-    file.threshold = 45;
-    file.audioLevel = 7;
-    file.diversity = false;
-    file.lnaSupply = true;
+    SettingsFile file = sampleValues<SettingsFile>();
     file.source = SourceInfo{"mast-north",
                              "/dev/ttyUSB0",
                              "/dev/serial/by-id/usb-FTDI-A10K3QXZ",

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../sample_values.h"
 #include "protocol/generation.h"
 #include "protocol/identify.h"
 #include "protocol/read_settings.h"
@@ -33,13 +34,10 @@ struct Bench {
     std::optional<WireLog> wire;
 };
 
+// Channel 4 at 137.125 MHz: a code no other channel rounds like.
 StoreRequest exampleRequest() {
-    StoreRequest request;
-    request.channelCodes = {4000, 5250, 6500, 7125, 8000, 8990};
-    request.threshold = 45;
-    request.audioLevel = 7;
-    request.diversity = false;
-    request.lnaSupply = true;
+    StoreRequest request = sampleValues<StoreRequest>();
+    request.channelCodes[3] = 7125;
     return request;
 }
 
