@@ -1,9 +1,11 @@
 // The service's request handling: any method, target and Host, over receivers that answer
-// or not as the input says. It must answer every request with a status, never crash.
+// or not as the input says; or the bytes a client sent, read as Windows' server reads them.
+// It must answer every request with a status, never crash.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "serve/http_wire.h"
 #include "serve/service.h"
 
 namespace {
@@ -28,14 +30,25 @@ class Receivers final : public tamlo::serve::Receivers {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    // METHOD \n TARGET \n HOST, each part as far as it goes.
-    const size_t first = input.find('\n');
-    const size_t second = first == std::string::npos ? first : input.find('\n', first + 1);
     tamlo::serve::Request request;
-    request.method = input.substr(0, first);
-    request.target = first == std::string::npos ? "/" : input.substr(first + 1, second - first - 1);
-    request.headers.emplace_back(
-        "Host", second == std::string::npos ? "127.0.0.1:9723" : input.substr(second + 1));
+    const tamlo::serve::HeadRead head = tamlo::serve::readRequestHead(input);
+    if (head.state == tamlo::serve::HeadRead::State::Done) {
+        request = head.request;
+    } else if (head.state == tamlo::serve::HeadRead::State::Refused) {
+        if (head.refusal.status < 400 || tamlo::serve::responseBytes(head.refusal).empty()) {
+            __builtin_trap();
+        }
+        return 0;
+    } else {
+        // METHOD \n TARGET \n HOST, each part as far as it goes.
+        const size_t first = input.find('\n');
+        const size_t second = first == std::string::npos ? first : input.find('\n', first + 1);
+        request.method = input.substr(0, first);
+        request.target =
+            first == std::string::npos ? "/" : input.substr(first + 1, second - first - 1);
+        request.headers.emplace_back(
+            "Host", second == std::string::npos ? "127.0.0.1:9723" : input.substr(second + 1));
+    }
     Receivers receivers;
     receivers.answers = size % 2 == 0;
     tamlo::serve::Watch watch({{"mast-north", "/dev/ttyUSB0", "", ""}, {"a\"b\\c\n", "", "", ""}},
@@ -43,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tamlo::serve::Service service(watch, {}, "2.0.0");
     for (int i = 0; i < 2; ++i) {
         const tamlo::serve::Response response = service.handleRequest(request);
-        if (response.status < 200 || response.status > 599) {
+        if (response.status < 200 || response.status > 599 ||
+            tamlo::serve::responseBytes(response).size() < response.body.size()) {
             __builtin_trap();
         }
         receivers.now += 1000;

@@ -18,6 +18,7 @@
 #include "cli/tamlo_program.h"
 #include "files/checked_stream.h"
 #include "files/store_file.h"
+#include "serve/serve_run.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,7 +36,6 @@
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
 #include "serial/linux/usb_adapters.h"
-#include "serve/http/serve_command.h"
 #include "sim/pty_server.h"
 #endif
 
@@ -269,8 +269,8 @@ int main(int argc, char** argv) {
         .heldPorts = &heldPorts,
     };
 
-#ifndef _WIN32
     platform.serve = tamlo::serve::commandServe;
+#ifndef _WIN32
     // The simulated receiver serves a pseudo-terminal from its own thread until exit.
     std::unique_ptr<tamlo::sim::PtyServer> simulator;
     platform.startSimulator = [&](const std::string& version, std::string& device,

@@ -10,14 +10,14 @@
 
 namespace tamlo::serve {
 
-namespace {
-
-Response answer(int status, std::string body) {
+Response plainAnswer(int status, std::string body) {
     Response response;
     response.status = status;
     response.body = std::move(body) + "\n";
     return response;
 }
+
+namespace {
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
@@ -337,7 +337,7 @@ std::string Service::receiversJson(const std::vector<PortWatch>& ports) const {
 Response Service::handleRequest(const Request& request) {
     Response response = [&]() -> Response {
         if (request.method != "GET" && request.method != "HEAD") {
-            Response refused = answer(405, "only GET and HEAD");
+            Response refused = plainAnswer(405, "only GET and HEAD");
             refused.headers.emplace_back("Allow", "GET, HEAD");
             return refused;
         }
@@ -345,19 +345,19 @@ Response Service::handleRequest(const Request& request) {
         for (const auto& [name, value] : request.headers) {
             if (lowered(name) == "host") {
                 if (host != nullptr) {
-                    return answer(400, "more than one Host header");
+                    return plainAnswer(400, "more than one Host header");
                 }
                 host = &value;
             }
         }
         if (host == nullptr || !hostAllowed(*host)) {
-            return answer(403, "this service answers only under its own address");
+            return plainAnswer(403, "this service answers only under its own address");
         }
         int status = 400;
         std::string why;
         const std::optional<Target> target = parseTarget(request.target, status, why);
         if (!target) {
-            return answer(status, why);
+            return plainAnswer(status, why);
         }
         const auto& params = target->parameters;
         // The parameters each path takes: any other is refused, not ignored.
@@ -369,26 +369,26 @@ Response Service::handleRequest(const Request& request) {
                                                                   {"/rssi.svg", "port"}};
         const auto route = kTakes.find(target->path);
         if (route == kTakes.end()) {
-            return answer(404, "no such page");
+            return plainAnswer(404, "no such page");
         }
         for (const auto& [key, value] : params) {
             if (key != route->second) {
-                return answer(400, "unknown parameter '" + key + "'");
+                return plainAnswer(400, "unknown parameter '" + key + "'");
             }
         }
         std::optional<size_t> port;
         if (!route->second.empty()) {
             const auto given = params.find(route->second);
             if (given == params.end()) {
-                return answer(400, "give " + route->second + "=NAME");
+                return plainAnswer(400, "give " + route->second + "=NAME");
             }
             port = watch_.find(given->second);
             if (!port) {
                 // A name of the service's ports only: a path names no port here.
                 const bool path = given->second.find_first_of("/\\") != std::string::npos ||
                                   given->second.find("..") != std::string::npos;
-                return answer(path ? 400 : 404,
-                              path ? "a port's name, not a path" : "no such port");
+                return plainAnswer(path ? 400 : 404,
+                                   path ? "a port's name, not a path" : "no such port");
             }
         }
         Response ok;

@@ -24,6 +24,9 @@ struct Response {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
+// A short answer in plain text, a refusal or a problem, ended by a newline for curl.
+Response plainAnswer(int status, std::string body);
+
 struct ServiceAddress {
     std::string host = "127.0.0.1";  // as listened on
     int port = 9723;

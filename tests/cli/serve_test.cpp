@@ -2,6 +2,8 @@
 // metrics of receivers of each generation and of a silent one.
 #include <gtest/gtest.h>
 
+#include "serve/http_wire.h"
+#include "serve/serve_run.h"
 #include "serve/service.h"
 
 namespace tamlo::serve {
@@ -101,6 +103,57 @@ TEST(Serve, AnswersEachRequestWithItsStatus) {
         const Response r = f.get(row.target, row.host, row.method);
         EXPECT_EQ(r.status, row.status) << row.method << " " << row.target << " " << row.host;
         EXPECT_EQ(r.body.empty(), std::string(row.method) == "HEAD") << row.target;
+    }
+}
+
+// The head of a request as Windows' server reads it from the socket: 0 while it is not all
+// there, 200 when it is (and the service answers it), else the refusal's status.
+TEST(Serve, ReadsARequestHeadAsItComesAndRefusesWhatIsNotOne) {
+    std::string manyHeaders = "GET / HTTP/1.1\r\n";
+    for (size_t i = 0; i <= kMaxHeaders; ++i)
+        manyHeaders += "X: 1\r\n";
+    const struct {
+        std::string bytes;
+        int status;
+    } rows[] = {
+        {"GET /metrics HTTP/1.1\r\nHost:\t 127.0.0.1:9723 \r\n\r\n", 200},
+        {"HEAD /metrics HTTP/1.0\r\nHost: 127.0.0.1:9723\r\n\r\n", 200},
+        {"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:9723\r\n", 0},
+        {"GET  /metrics HTTP/1.1\r\n\r\n", 400},
+        {"GET /metrics\r\n\r\n", 400},
+        {"GET /met\x01rics HTTP/1.1\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nHost 127.0.0.1:9723\r\n\r\n", 400},
+        {std::string("GET / HTTP/1.1\r\nX: a") + '\0' + "b\r\n\r\n", 400},
+        {"GET / HTTP/2.0\r\n\r\n", 505},
+        {"GET /" + std::string(kMaxHeadBytes, 'a'), 414},
+        {"GET / HTTP/1.1\r\n" + std::string(kMaxHeadBytes, 'a'), 431},
+        {manyHeaders + "\r\n", 431},
+    };
+    Fixture f;
+    for (const auto& row : rows) {
+        const HeadRead read = readRequestHead(row.bytes);
+        const Response r = read.state == HeadRead::State::Done
+                               ? f.service.handleRequest(read.request)
+                           : read.state == HeadRead::State::Refused ? read.refusal
+                                                                    : Response{0, "", "", {}};
+        EXPECT_EQ(r.status, row.status) << row.bytes.substr(0, 40);
+        if (r.status == 200) {
+            const std::string bytes = responseBytes(r);
+            EXPECT_EQ(bytes.rfind("HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4", 0),
+                      0u);
+            EXPECT_NE(bytes.find("Content-Length: " + std::to_string(r.body.size()) +
+                                 "\r\nConnection: close\r\n"),
+                      std::string::npos);
+        }
+    }
+    // --listen: loopback unless allowed, a port in range, IPv6 in brackets.
+    std::string why;
+    EXPECT_EQ(listenAddress("[::1]:9723", false, why)->host, "::1");
+    EXPECT_FALSE(listenAddress("0.0.0.0:9723", false, why));
+    EXPECT_NE(why.find("add --allow-remote"), std::string::npos);
+    EXPECT_EQ(listenAddress("0.0.0.0:80", true, why)->port, 80);
+    for (const char* bad : {"9723", ":9723", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:9x"}) {
+        EXPECT_FALSE(listenAddress(bad, true, why)) << bad;
     }
 }
 

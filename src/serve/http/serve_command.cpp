@@ -1,13 +1,10 @@
-#include "serve/http/serve_command.h"
+#include "serve/serve_run.h"
 
 #include <httplib.h>
 
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <thread>
-
-#include "serve/cli_receivers.h"
-#include "serve/service.h"
 
 namespace tamlo::serve {
 
@@ -17,110 +14,89 @@ constexpr time_t kClientTimeoutS = 5;   // a slow client is closed after this lo
 constexpr size_t kMaxBodyBytes = 1024;  // no request here has a body
 constexpr size_t kThreads = 8;          // requests served at once
 
-bool loopback(const std::string& host) {
-    return host == "127.0.0.1" || host == "localhost" || host == "::1" ||
-           host.rfind("127.", 0) == 0;
-}
-
-// "ADDR:PORT", "[V6]:PORT"; false when it is neither.
-bool splitListen(const std::string& text, std::string& host, int& port) {
-    const size_t colon = text.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size() ||
-        colon + 6 < text.size()) {
-        return false;
-    }
-    host = text.substr(0, colon);
-    if (host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    port = 0;
-    for (size_t i = colon + 1; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
+class HttplibServer final : public HttpServer {
+  public:
+    std::string bind(const ServiceAddress& address) override {
+        // SO_REUSEADDR for a restart while old connections linger, but not the library's
+        // SO_REUSEPORT: a second service started by mistake must fail, not share the scrapes.
+        server_.set_socket_options([](socket_t sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
+        errno = 0;
+        if (server_.bind_to_port(address.host, address.port)) {
+            return {};
         }
-        port = port * 10 + (text[i] - '0');
+        // The library says only that it failed; the last bind's errno says why.
+        switch (errno) {
+            case EADDRINUSE:
+                return "in use by another program";
+            case EADDRNOTAVAIL:
+                return "not an address of this machine";
+            case EACCES:
+                return "a port below 1024 needs root";
+            default:
+                return "in use, or not this machine's";
+        }
     }
-    return port > 0 && port <= 65535 && !host.empty();
-}
+
+    void run(Service& service, const std::function<bool()>& stopAsked) override {
+        server_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+        server_.set_read_timeout(kClientTimeoutS, 0);
+        server_.set_write_timeout(kClientTimeoutS, 0);
+        server_.set_keep_alive_timeout(kClientTimeoutS);
+        server_.set_keep_alive_max_count(100);
+        server_.set_payload_max_length(kMaxBodyBytes);
+        const auto handle = [&service](const std::string& method, const httplib::Request& in,
+                                       httplib::Response& out) {
+            Request request;
+            request.method = method;
+            request.target = in.target;
+            for (const auto& [name, value] : in.headers) {
+                request.headers.emplace_back(name, value);
+            }
+            const Response answer = service.handleRequest(request);
+            out.status = answer.status;
+            for (const auto& [name, value] : answer.headers) {
+                out.set_header(name, value);
+            }
+            out.set_content(answer.body, answer.contentType);
+        };
+        // Every method reaches the service, which answers all but GET and HEAD with 405.
+        const auto as = [&handle](const char* method) {
+            return [&handle, method](const httplib::Request& in, httplib::Response& out) {
+                handle(method, in, out);
+            };
+        };
+        server_.Get(".*", [&handle](const httplib::Request& in, httplib::Response& out) {
+            handle(in.method, in, out);  // GET, and HEAD, which the library routes here
+        });
+        server_.Post(".*", as("POST"));
+        server_.Put(".*", as("PUT"));
+        server_.Delete(".*", as("DELETE"));
+        server_.Patch(".*", as("PATCH"));
+        server_.Options(".*", as("OPTIONS"));
+        std::atomic<bool> done{false};
+        std::thread stopper([&] {
+            while (!done && !stopAsked()) {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+            server_.stop();
+        });
+        server_.listen_after_bind();
+        done = true;
+        stopper.join();
+    }
+
+  private:
+    httplib::Server server_;
+};
 
 }  // namespace
 
 int commandServe(cli::CommandContext& run, const std::vector<std::string>& ports) {
-    const cli::Options& options = run.options();
-    ServiceAddress address;
-    if (!splitListen(options.listen, address.host, address.port)) {
-        run.error("--listen " + options.listen + ": give ADDRESS:PORT, e.g. 127.0.0.1:9723");
-        return cli::kExitUsage;
-    }
-    if (!loopback(address.host) && !options.listenRemote) {
-        run.error("--listen " + options.listen +
-                  ": not a loopback address; add --allow-remote to serve other machines");
-        return cli::kExitUsage;
-    }
-    CliReceivers receivers(run, ports);
-    Watch watch(receivers.identities(), receivers, int64_t{options.settingsIntervalS} * 1000);
-    Service service(watch, address, TAMLO_VERSION);
-
-    httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-    server.set_read_timeout(kClientTimeoutS, 0);
-    server.set_write_timeout(kClientTimeoutS, 0);
-    server.set_keep_alive_timeout(kClientTimeoutS);
-    server.set_keep_alive_max_count(100);
-    server.set_payload_max_length(kMaxBodyBytes);
-    const auto handle = [&service](const httplib::Request& in, httplib::Response& out) {
-        Request request;
-        request.method = in.method;
-        request.target = in.target;
-        for (const auto& [name, value] : in.headers) {
-            request.headers.emplace_back(name, value);
-        }
-        const Response answer = service.handleRequest(request);
-        out.status = answer.status;
-        for (const auto& [name, value] : answer.headers) {
-            out.set_header(name, value);
-        }
-        out.set_content(answer.body, answer.contentType);
-    };
-    server.Get(".*", handle);
-    for (const char* method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS"}) {
-        const auto refuse = [&handle, method](const httplib::Request& in, httplib::Response& out) {
-            httplib::Request copy = in;
-            copy.method = method;
-            handle(copy, out);
-        };
-        if (std::string(method) == "POST")
-            server.Post(".*", refuse);
-        if (std::string(method) == "PUT")
-            server.Put(".*", refuse);
-        if (std::string(method) == "DELETE")
-            server.Delete(".*", refuse);
-        if (std::string(method) == "PATCH")
-            server.Patch(".*", refuse);
-        if (std::string(method) == "OPTIONS")
-            server.Options(".*", refuse);
-    }
-    if (!server.bind_to_port(address.host, address.port)) {
-        run.error("cannot listen on " + options.listen + " (in use, or not this machine's)");
-        return cli::kExitFailed;
-    }
-    // The settings are read at start, so the first scrape finds them.
-    watch.refresh();
-    run.note("serving " + std::to_string(ports.size()) + " port(s) on http://" + options.listen +
-             "/ (metrics: /metrics)");
-    std::atomic<bool> done{false};
-    const std::atomic<int>* stops = run.platform().stopRequests;
-    std::thread stopper([&] {
-        while (!done && (stops == nullptr || stops->load() == 0)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        }
-        server.stop();
-    });
-    server.listen_after_bind();
-    done = true;
-    stopper.join();
-    return run.stopped() || (stops != nullptr && stops->load() > 0) ? run.stoppedStatus()
-                                                                    : cli::kExitOk;
+    HttplibServer server;
+    return runService(run, ports, server, TAMLO_VERSION);
 }
 
 }  // namespace tamlo::serve
