@@ -28,10 +28,13 @@
 #include "serial/win32/win32_port_lister.h"
 #include "serial/win32/win32_serial_port.h"
 #else
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "files/posix/pipe_reader.h"
 #include "files/posix/posix_file_store.h"
+#include "serial/linux/device_users.h"
 #include "serial/linux/linux_port_lister.h"
 #include "serial/linux/posix_serial_port.h"
 #include "serial/linux/real_clock.h"
@@ -48,11 +51,32 @@ namespace {
 std::atomic<int> stopRequests{0};
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+// How the handler wakes the watch below: a pipe's write end, or an event, both safe to touch
+// in a handler; so a long run (the service) sleeps until a signal comes.
+#ifdef _WIN32
+std::atomic<HANDLE> stopWake{nullptr};
+#else
+std::atomic<int> stopWake{-1};
+#endif
+
+void wakeStopWatch() {
+#ifdef _WIN32
+    if (HANDLE event = stopWake.load()) {
+        SetEvent(event);
+    }
+#else
+    if (const int fd = stopWake.load(); fd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);  // full: a wake is waiting
+    }
+#endif
+}
 
 extern "C" void onStopSignal(int signal) {
     int none = 0;
     stopSignal.compare_exchange_strong(none, signal);
     stopRequests.fetch_add(1);
+    wakeStopWatch();
 #ifdef _WIN32
     std::signal(signal, onStopSignal);  // the C runtime resets the handler on Windows
 #endif
@@ -124,10 +148,27 @@ using PlatformLister = tamlo::LinuxPortLister;
 using PlatformClock = tamlo::RealClock;
 #endif
 
+#ifndef _WIN32
+tamlo::PosixPortOptions withPasses(std::shared_ptr<tamlo::DeviceUserPasses> passes) {
+    tamlo::PosixPortOptions options;
+    options.userPasses = std::move(passes);
+    return options;
+}
+#endif
+
 class PlatformConnection final : public tamlo::cli::Connection {
   public:
-    tamlo::SerialPort& port() override { return port_; }
-    tamlo::Clock& clock() override { return clock_; }
+#ifndef _WIN32
+    // Ports opened at once (a fleet, every receiver of a scrape) look through /proc together.
+    explicit PlatformConnection(std::shared_ptr<tamlo::DeviceUserPasses> passes)
+        : port_(withPasses(std::move(passes))) {}
+#endif
+    tamlo::SerialPort& port() override {
+        return port_;
+    }
+    tamlo::Clock& clock() override {
+        return clock_;
+    }
 
   private:
     PlatformPort port_;
@@ -189,26 +230,57 @@ constexpr auto kReleaseWait = std::chrono::milliseconds(1000);
 
 class StopWatch {
   public:
-    explicit StopWatch(tamlo::cli::HeldPorts& held) : held_(held), thread_([this] { watch(); }) {}
+    explicit StopWatch(tamlo::cli::HeldPorts& held) : held_(held) {
+#ifdef _WIN32
+        stopWake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+#else
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+            readEnd_ = ends[0];
+            stopWake = ends[1];
+        }
+#endif
+        thread_ = std::thread([this] { watch(); });
+    }
     ~StopWatch() {
         {
             std::lock_guard lock(mutex_);
             done_ = true;
         }
         changed_.notify_all();
+        wakeStopWatch();
         thread_.join();
+        // The pipe or the event stays open until the process ends: a handler running now
+        // must not write into a descriptor number that something else opens next.
     }
     StopWatch(const StopWatch&) = delete;
     StopWatch& operator=(const StopWatch&) = delete;
 
   private:
-    void watch() {
-        std::unique_lock lock(mutex_);
-        // The handler cannot wake a thread safely; a look ten times a second is soon enough.
-        while (!changed_.wait_for(lock, std::chrono::milliseconds(100),
-                                  [this] { return done_ || stopRequests.load() >= 2; })) {
+    // Until the handler or the end of the run wakes it; without a pipe or an event, a look
+    // ten times a second.
+    void sleepUntilWoken() {
+#ifdef _WIN32
+        if (HANDLE event = stopWake.load()) {
+            WaitForSingleObject(event, INFINITE);
+        } else {
+            Sleep(100);
         }
-        if (done_ || changed_.wait_for(lock, kStopGrace, [this] { return done_; })) {
+#else
+        pollfd wake{readEnd_, POLLIN, 0};
+        ::poll(&wake, readEnd_ >= 0 ? 1 : 0, readEnd_ >= 0 ? -1 : 100);
+        char bytes[64];
+        while (readEnd_ >= 0 && ::read(readEnd_, bytes, sizeof bytes) > 0) {
+        }
+#endif
+    }
+
+    void watch() {
+        while (!done_ && stopRequests.load() < 2) {
+            sleepUntilWoken();
+        }
+        std::unique_lock lock(mutex_);
+        if (done_ || changed_.wait_for(lock, kStopGrace, [this] { return done_.load(); })) {
             return;
         }
         const size_t open = held_.releaseAll(kReleaseWait);
@@ -222,7 +294,8 @@ class StopWatch {
     tamlo::cli::HeldPorts& held_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    bool done_ = false;
+    std::atomic<bool> done_{false};
+    int readEnd_ = -1;
     std::thread thread_;
 };
 
@@ -243,9 +316,16 @@ int main(int argc, char** argv) {
     PlatformLister lister;
 
     tamlo::cli::Platform platform{
+#ifdef _WIN32
         .connect = [](const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
             return std::make_unique<PlatformConnection>();
         },
+#else
+        .connect = [passes = std::make_shared<tamlo::DeviceUserPasses>()](
+                       const std::string&) -> std::unique_ptr<tamlo::cli::Connection> {
+            return std::make_unique<PlatformConnection>(passes);
+        },
+#endif
         .lister = lister,
         .portsFiles = portsFiles(),
         .startSimulator = nullptr,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -97,27 +98,32 @@ class DirectoryReader {
 
 }  // namespace
 
-DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procRoot) {
-    DeviceUsers users;
-    std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(devicePath, error);
-    const std::string device = error ? devicePath : canonical.string();
-    // /dev/pts/N: its master is a descriptor of /dev/ptmx whose fdinfo names index N.
-    std::optional<int64_t> ptyIndex;
-    if (device.starts_with("/dev/pts/")) {
-        ptyIndex = numberOf(std::string_view(device).substr(9));
-        users.pseudoTerminal = ptyIndex.has_value();
-    }
+// One pass through every process's descriptors: who holds each device, and who serves each
+// pseudo-terminal (the holder of its master, whose fdinfo names the index).
+struct ProcPass {
+    struct Program {
+        int64_t pid = 0;
+        std::string name;
+    };
+    std::map<std::string, Program> holders;  // by device, the first process other than ours
+    std::map<int64_t, Program> ptyServers;   // by index; ours counts
+    bool complete = true;
+};
+
+namespace {
+
+ProcPass passThrough(const fs::path& procRoot) {
+    ProcPass pass;
     const int64_t self = ::getpid();
     DirectoryReader processes(procRoot);
     if (processes.error() != 0) {
-        users.complete = false;
-        return users;
+        pass.complete = false;
+        return pass;
     }
     // Where /proc hides other users' processes, the first process is missing from it.
     struct stat info {};
     if (self != 1 && ::stat((procRoot / "1").c_str(), &info) != 0) {
-        users.complete = false;
+        pass.complete = false;
     }
     for (std::string entry = processes.next(); !entry.empty(); entry = processes.next()) {
         const std::optional<int64_t> pid = numberOf(entry);
@@ -129,27 +135,81 @@ DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procR
         if (descriptors.error() != 0) {
             // A process that has just ended has nothing open; one we may not look into might.
             if (descriptors.error() != ENOENT) {
-                users.complete = false;
+                pass.complete = false;
             }
             continue;
         }
         for (std::string fd = descriptors.next(); !fd.empty(); fd = descriptors.next()) {
             const std::string target = linkTarget(process / "fd" / fd);
-            if (!target.empty() && target == device && *pid != self && users.holderPid == 0) {
-                users.holderPid = *pid;
-                users.holderProgram = programName(process);
-            } else if (ptyIndex && users.serverPid == 0 &&
-                       (target == "/dev/ptmx" || target == "/dev/pts/ptmx") &&
-                       ptyIndexOf(process / "fdinfo" / fd) == ptyIndex) {
-                users.serverPid = *pid;
-                users.serverProgram = programName(process);
+            if (target == "/dev/ptmx" || target == "/dev/pts/ptmx") {
+                if (const std::optional<int64_t> index = ptyIndexOf(process / "fdinfo" / fd);
+                    index && !pass.ptyServers.contains(*index)) {
+                    pass.ptyServers[*index] = {*pid, programName(process)};
+                }
+            } else if (target.starts_with("/") && *pid != self && !pass.holders.contains(target)) {
+                pass.holders[target] = {*pid, programName(process)};
             }
         }
-        if (users.holderPid != 0 && (!ptyIndex || users.serverPid != 0)) {
-            break;
+    }
+    return pass;
+}
+
+DeviceUsers usersIn(const ProcPass& pass, const std::string& devicePath) {
+    DeviceUsers users;
+    users.complete = pass.complete;
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(devicePath, error);
+    const std::string device = error ? devicePath : canonical.string();
+    if (const auto holder = pass.holders.find(device); holder != pass.holders.end()) {
+        users.holderPid = holder->second.pid;
+        users.holderProgram = holder->second.name;
+    }
+    // /dev/pts/N: its master is a descriptor of /dev/ptmx whose fdinfo names index N.
+    if (device.starts_with("/dev/pts/")) {
+        const std::optional<int64_t> index = numberOf(std::string_view(device).substr(9));
+        users.pseudoTerminal = index.has_value();
+        if (const auto server = index ? pass.ptyServers.find(*index) : pass.ptyServers.end();
+            server != pass.ptyServers.end()) {
+            users.serverPid = server->second.pid;
+            users.serverProgram = server->second.name;
         }
     }
     return users;
+}
+
+}  // namespace
+
+DeviceUsers findDeviceUsers(const std::string& devicePath, const fs::path& procRoot) {
+    return usersIn(passThrough(procRoot), devicePath);
+}
+
+DeviceUserPasses::DeviceUserPasses(fs::path procRoot) : procRoot_(std::move(procRoot)) {}
+
+DeviceUserPasses::~DeviceUserPasses() = default;
+
+DeviceUsers DeviceUserPasses::find(const std::string& devicePath) {
+    std::unique_lock lock(mutex_);
+    // A pass under way began before this question and may miss a program that opened the
+    // device since: only the next one to begin answers it.
+    const uint64_t wanted = begun_ + 1;
+    while (ended_ < wanted) {
+        if (running_) {
+            passEnded_.wait(lock);
+            continue;
+        }
+        running_ = true;
+        const uint64_t mine = ++begun_;
+        lock.unlock();
+        auto pass = std::make_shared<const ProcPass>(passThrough(procRoot_));
+        lock.lock();
+        last_ = std::move(pass);
+        ended_ = mine;
+        running_ = false;
+        passEnded_.notify_all();
+    }
+    const std::shared_ptr<const ProcPass> pass = last_;
+    lock.unlock();
+    return usersIn(*pass, devicePath);
 }
 
 namespace {

@@ -3,8 +3,11 @@
 // port held by a live program from a flag that a killed one left behind.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
 
 namespace tamlo {
@@ -26,6 +29,30 @@ struct DeviceUsers {
 
 DeviceUsers findDeviceUsers(const std::string& devicePath,
                             const std::filesystem::path& procRoot = "/proc");
+
+struct ProcPass;
+
+// The same, for ports opened at one moment (a fleet, a scrape of every receiver): the
+// questions asked while a pass through /proc is under way share the next pass, so 32 ports
+// cost two passes rather than 32, and no answer comes from a pass begun before its question.
+class DeviceUserPasses {
+  public:
+    explicit DeviceUserPasses(std::filesystem::path procRoot = "/proc");
+    ~DeviceUserPasses();
+    DeviceUserPasses(const DeviceUserPasses&) = delete;
+    DeviceUserPasses& operator=(const DeviceUserPasses&) = delete;
+
+    DeviceUsers find(const std::string& devicePath);
+
+  private:
+    const std::filesystem::path procRoot_;
+    std::mutex mutex_;
+    std::condition_variable passEnded_;
+    uint64_t begun_ = 0;
+    uint64_t ended_ = 0;
+    bool running_ = false;
+    std::shared_ptr<const ProcPass> last_;
+};
 
 // A UUCP lock file, lockRoot/LCK..ttyS0, as minicom, cu and the modem tools leave while they
 // use a line. The file holds its writer's process id, as ten digits or as a binary int.

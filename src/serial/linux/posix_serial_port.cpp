@@ -129,7 +129,8 @@ PortOpening exclusiveRefusal(const std::string& path) {
 
 // Another process with the device open, seen in /proc, or a live UUCP lock file on it.
 PortOpening holderRefusal(const std::string& path, const PosixPortOptions& options) {
-    const DeviceUsers users = findDeviceUsers(path, options.procRoot);
+    const DeviceUsers users = options.userPasses ? options.userPasses->find(path)
+                                                 : findDeviceUsers(path, options.procRoot);
     if (users.holderPid != 0) {
         PortOpening opening = refusal(OpenRefusal::InUse);
         opening.holderPid = users.holderPid;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "serial/serial_port.h"
 
 namespace tamlo {
+
+class DeviceUserPasses;
 
 struct PosixPortOptions {
     // Listed first, in this order: the simulated receiver's pseudo-terminal.
@@ -27,6 +30,9 @@ struct PosixPortOptions {
     // Where other programs' descriptors and their UUCP lock files (LCK..ttyS0) are seen.
     std::filesystem::path procRoot = "/proc";
     std::filesystem::path lockRoot = "/var/lock";
+    // Shared by the ports a program opens at once, so that they look through /proc together;
+    // none: each port looks alone.
+    std::shared_ptr<DeviceUserPasses> userPasses;
     // Whether to look through sysfs at all (tests list only what they name).
     bool discover = true;
 };

@@ -1,10 +1,12 @@
 #include "serve/serve_run.h"
 
+// The library's backlog of 5 makes the sixth of many clients at once retry its connection a
+// second later; the kernel's own limit (SOMAXCONN) lets them wait for a thread instead.
+#define CPPHTTPLIB_LISTEN_BACKLOG 4096
 #include <httplib.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
+#include <functional>
 
 namespace tamlo::serve {
 
@@ -13,6 +15,17 @@ namespace {
 constexpr time_t kClientTimeoutS = 5;   // a slow client is closed after this long
 constexpr size_t kMaxBodyBytes = 1024;  // no request here has a body
 constexpr size_t kThreads = 8;          // requests served at once
+
+// The library's pool of threads, told each second in which nobody asked.
+class IdleWatchingPool final : public httplib::ThreadPool {
+  public:
+    explicit IdleWatchingPool(std::function<void()> onIdle)
+        : ThreadPool(kThreads), onIdle_(std::move(onIdle)) {}
+    void on_idle() override { onIdle_(); }
+
+  private:
+    std::function<void()> onIdle_;
+};
 
 class HttplibServer final : public HttpServer {
   public:
@@ -41,14 +54,24 @@ class HttplibServer final : public HttpServer {
     }
 
     void run(Service& service, const std::function<bool()>& stopAsked) override {
-        server_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+        // The accept loop wakes once a second when nobody asks, and then looks at the stop
+        // request; a request looks at it too, so a stream of clients cannot hold off a stop.
+        const auto stopIfAsked = [this, &stopAsked] {
+            if (stopAsked()) {
+                server_.stop();
+            }
+        };
+        server_.set_idle_interval(1, 0);
+        server_.new_task_queue = [&stopIfAsked] { return new IdleWatchingPool(stopIfAsked); };
         server_.set_read_timeout(kClientTimeoutS, 0);
         server_.set_write_timeout(kClientTimeoutS, 0);
         server_.set_keep_alive_timeout(kClientTimeoutS);
         server_.set_keep_alive_max_count(100);
         server_.set_payload_max_length(kMaxBodyBytes);
-        const auto handle = [&service](const std::string& method, const httplib::Request& in,
-                                       httplib::Response& out) {
+        const auto handle = [&service, &stopIfAsked](const std::string& method,
+                                                     const httplib::Request& in,
+                                                     httplib::Response& out) {
+            stopIfAsked();
             Request request;
             request.method = method;
             request.target = in.target;
@@ -76,16 +99,7 @@ class HttplibServer final : public HttpServer {
         server_.Delete(".*", as("DELETE"));
         server_.Patch(".*", as("PATCH"));
         server_.Options(".*", as("OPTIONS"));
-        std::atomic<bool> done{false};
-        std::thread stopper([&] {
-            while (!done && !stopAsked()) {
-                std::this_thread::sleep_for(std::chrono::seconds(1));
-            }
-            server_.stop();
-        });
         server_.listen_after_bind();
-        done = true;
-        stopper.join();
     }
 
   private:

@@ -17,9 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "serial/discovery.h"
+#include "serial/linux/device_users.h"
 #include "serial/linux/linux_port_lister.h"
 #include "support/pty_pair.h"
 
@@ -220,6 +223,21 @@ TEST(PosixSerialPort, ADeviceThatDoesNotOpenSaysWhy) {
         const PortOpening look = lister.inspect(c.path);
         EXPECT_EQ(look.holderPid, c.holderPid);
         EXPECT_TRUE(look.opened() || describeRefusal(look) == c.reason);
+    }
+    // Opened all at once, sharing their looks through /proc as a fleet's ports do: the same.
+    PosixPortOptions together = options;
+    together.userPasses = std::make_shared<DeviceUserPasses>();
+    std::vector<PortOpening> openings(std::size(cases));
+    {
+        std::vector<std::jthread> openers;
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            openers.emplace_back(
+                [&, i] { openings[i] = PosixSerialPort(together).openPort(cases[i].path); });
+        }
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(describeRefusal(openings[i]), cases[i].reason) << cases[i].path;
+        EXPECT_EQ(openings[i].holderPid, cases[i].holderPid) << cases[i].path;
     }
     EXPECT_TRUE(discoverPorts(lister).empty());
     EXPECT_EQ(heldWithoutLock.receive(1, 200), "");  // its holder heard nothing
