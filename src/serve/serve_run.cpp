@@ -62,8 +62,15 @@ int runService(cli::CommandContext& run, const std::vector<std::string>& ports, 
         run.error("cannot listen on " + options.listen + ": " + problem);
         return cli::kExitFailed;
     }
-    // The settings are read at start, so the first scrape finds them.
-    watch.refresh();
+    // The settings are read at start, so the first scrape finds them; a port that does not
+    // answer now is named, so that a misspelt name shows at once and not only on the page.
+    for (const PortWatch& port : watch.refresh()) {
+        if (!port.up()) {
+            run.note(port.id.name + ": " +
+                     (port.reason.empty() ? stateText(port.state) : port.reason) +
+                     "; watched until it answers");
+        }
+    }
     run.note("serving " + std::to_string(ports.size()) + " port(s) on http://" + options.listen +
              "/ (metrics: /metrics)");
     const std::atomic<int>* stops = run.platform().stopRequests;

@@ -44,6 +44,8 @@ port=$((20000 + RANDOM % 20000))
   >"$work/serve.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do curl -sf "http://127.0.0.1:$port/metrics" >/dev/null && break; sleep 0.2; done
+grep -qF 'silent: no answer from the receiver' "$work/serve.log" ||
+  fail "the service did not name the port that does not answer: $(cat "$work/serve.log")"
 # A second service started on the same address by mistake fails rather than share it.
 second=$(timeout 10 "$build/tamlo" serve -p gen1 --listen "127.0.0.1:$port" 2>&1) &&
   fail "a second service on the same address started"
