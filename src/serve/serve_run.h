@@ -18,6 +18,10 @@ namespace tamlo::serve {
 std::optional<ServiceAddress> listenAddress(const std::string& text, bool allowRemote,
                                             std::string& error);
 
+// Why an address could not be listened on, in the program's words, on either system.
+inline constexpr const char* kAddressInUse = "in use by another program";
+inline constexpr const char* kAddressNotHere = "not an address of this machine";
+
 class HttpServer {
   public:
     virtual ~HttpServer() = default;

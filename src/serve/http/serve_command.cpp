@@ -49,9 +49,9 @@ class HttplibServer final : public HttpServer {
         // The library says only that it failed; the last bind's errno says why.
         switch (errno) {
             case EADDRINUSE:
-                return "in use by another program";
+                return kAddressInUse;
             case EADDRNOTAVAIL:
-                return "not an address of this machine";
+                return kAddressNotHere;
             case EACCES:
                 return "a port below 1024 needs root";
             default:

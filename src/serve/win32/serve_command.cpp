@@ -23,10 +23,10 @@ constexpr int kThreads = 16;
 std::string systemMessage(int code) {
     // The two a user meets when starting the service, in the program's words.
     if (code == WSAEADDRINUSE) {
-        return "in use by another program";
+        return kAddressInUse;
     }
     if (code == WSAEADDRNOTAVAIL) {
-        return "not an address of this machine";
+        return kAddressNotHere;
     }
     char text[512] = {};
     const DWORD n =
@@ -165,10 +165,7 @@ class WinsockServer final : public HttpServer {
         } else if (read.state == HeadRead::State::Refused) {
             sendAll(client, responseBytes(read.refusal));
         } else if (!bytes.empty()) {
-            Response late;
-            late.status = 408;
-            late.body = "the request did not come in time\n";
-            sendAll(client, responseBytes(late));
+            sendAll(client, responseBytes(plainAnswer(408, "the request did not come in time")));
         }
         closeAfterAnswer(client);
     }
